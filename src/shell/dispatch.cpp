@@ -1,0 +1,32 @@
+#include "shell/dispatch.h"
+
+#include "shell/cformat.h"
+#include "shell/input.h"
+#include "shell/shell.h"
+
+namespace kalios {
+
+namespace {
+void NotYet(App& app, const char* what) {
+  Print(app.con.out, "\n%s is not available in this version.\n", what);
+}
+}  // namespace
+
+void ReadPreferencesHook(App&) {}
+
+void SetPreferencesHook(App& app) { NotYet(app, "Setting preferences"); }
+
+bool LoadSessionAtEntry(App& app) {
+  NotYet(app, "Loading session data");
+  return false;
+}
+
+void ReloadSessionData(App& app) { app.shell.dirtyOrig = 0; }
+void ResetSessionResults(App&) {}
+void ReleaseSessionData(App&) {}
+
+void FunctionalAnalysisHook(App& app) { NotYet(app, "The functional analysis"); }
+void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
+void SimulationStudyHook(App& app) { NotYet(app, "The simulation study"); }
+
+}  // namespace kalios
