@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the normal build, then the build
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build -j "$jobs" --output-on-failure
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALIOS_SANITIZE=ON
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure
