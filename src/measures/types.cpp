@@ -172,23 +172,29 @@ void FuzzyBelonging(int n, int k, const double* const* S, const int* partition, 
 void gower_similarityPartial(int p, const double* const* B, int n, Array3<double>& P, const int* types,
                              const double* ranges, const double* weights, int countDoubleAbsence) {
   if (P.extent() != n || (n > 0 && (P[0].rows() != n || P[0].cols() != p))) P = Array3<double>(n, n, p);
+  // Per trait: the values compared (ranks for ordinal traits), range and weight.
+  Matrix<double> X(std::max(n, 0), p);
+  std::vector<double> range(static_cast<std::size_t>(p), 0.0), w(static_cast<std::size_t>(p), 1.0);
   std::vector<double> x(static_cast<std::size_t>(std::max(n, 0)));
   for (int k = 0; k < p; ++k) {
     for (int i = 0; i < n; ++i) x[i] = B[i][k];
-    double w = weights ? weights[k] : 1.0;
-    if (w < 0) w = 1.0;
-    double range = 0;
+    if (weights && weights[k] >= 0) w[k] = weights[k];
     if (types[k] == 4) {
       x = MidRanks(x);
-      range = RoundToFloat(PresentRange(x));
+      range[k] = RoundToFloat(PresentRange(x));
     } else if (types[k] == 3) {
-      range = ranges ? ranges[k] : 0.0;
-      if (range == 0) range = RoundToFloat(PresentRange(x));
+      range[k] = ranges ? ranges[k] : 0.0;
+      if (range[k] == 0) range[k] = RoundToFloat(PresentRange(x));
     }
-    for (int i = 0; i < n; ++i)
-      for (int j = i; j < n; ++j)
-        P[i][j][k] = P[j][i][k] = RoundToFloat(PartialGower(types[k], x[i], x[j], range, w, countDoubleAbsence));
+    for (int i = 0; i < n; ++i) X[i][k] = x[i];
   }
+  for (int i = 0; i < n; ++i)
+    for (int j = i; j < n; ++j) {
+      double* pij = P[i][j];
+      double* pji = P[j][i];
+      for (int k = 0; k < p; ++k)
+        pij[k] = pji[k] = RoundToFloat(PartialGower(types[k], X[i][k], X[j][k], range[k], w[k], countDoubleAbsence));
+    }
 }
 
 namespace {
