@@ -1,0 +1,46 @@
+#include "session/partition.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "numlib/matrix.h"
+
+namespace kalios {
+namespace {
+
+TEST(CountGroups, DistinctSortedAndSelected) {
+  const int p[4] = {3, 1, 3, 2};
+  int count = -1, d[4] = {0, 0, 0, 0};
+  CountGroups(4, p, count, d);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(std::vector<int>(d, d + 3), (std::vector<int>{1, 2, 3}));
+  CountGroupsNew(4, p, count, nullptr);
+  EXPECT_EQ(count, 3);
+  const int sel[4] = {1, 0, 1, 0};
+  CountGroupsSelect(4, p, sel, count, d);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(d[0], 3);
+  CountGroups(0, p, count, d);
+  EXPECT_EQ(count, 0);
+}
+
+TEST(RangeStates, QuantitativeOnlySkippingMissing) {
+  Matrix<double> B(3, 3);
+  const double v[3][3] = {{1, 5, 2}, {-999, 9, 7}, {4, 6, -999}};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) B[i][j] = v[i][j];
+  const int types[3] = {3, 4, 3};
+  double range[3] = {-1, -1, -1};
+  RangeStates(3, 3, B, types, range);
+  EXPECT_DOUBLE_EQ(range[0], 3);
+  EXPECT_DOUBLE_EQ(range[1], -1);  // ordinal: left alone
+  EXPECT_DOUBLE_EQ(range[2], 5);
+  Matrix<double> allMissing(2, 1, -999.0);
+  const int t3[1] = {3};
+  RangeStates(1, 2, allMissing, t3, range);
+  EXPECT_EQ(range[0], 0);
+}
+
+}  // namespace
+}  // namespace kalios
