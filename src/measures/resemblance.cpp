@@ -384,14 +384,18 @@ void GowerMVOpt(int n, int p, const int* types, const double* const* data, doubl
       rng[static_cast<size_t>(k)] = hi > lo ? hi - lo : 0.0;
     }
   }
+  // Back to objects as rows for the pair loop, which reads one row per object.
+  Matrix<double> x = Transposed(p, n, v);
 
   for (int i = 0; i < n; ++i) {
+    const double* xi = x[i];
     for (int j = i + 1; j < n; ++j) {
+      const double* xj = x[j];
       double num = 0, den = 0;
       for (int k = 0; k < p; ++k) {
         double w = weight ? weight[k] : 1.0;
         if (w <= 0) continue;
-        double a = v[k][i], b = v[k][j];
+        double a = xi[k], b = xj[k];
         if (!Present(a) || !Present(b)) continue;
         switch (types[k]) {
           case 3:

@@ -48,6 +48,9 @@ TEST_P(GowerFixture, MatchesReferenceAndKeepsRawTraits) {
   Matrix<double> S(set.n, set.n);
   GowerMVOpt(set.n, set.p, types.data(), B, S, nullptr, nullptr, 1);
   EXPECT_TRUE(MatricesClose(S, JsonMatrix(LoadJson(dir + "/expected.json")["S"])));
+  Matrix<double> viaLib(set.n, set.n);
+  ResemblanceLib(set.n, set.p, B, viaLib, 1, 5, types.data(), 1, 0, 1, false);
+  EXPECT_TRUE(MatricesClose(viaLib, S, 0, 0));
   // Ordinal traits are ranked on a private copy: B keeps its raw values.
   EXPECT_TRUE(MatricesClose(B, raw, 0, 0));
 
@@ -234,6 +237,11 @@ TEST(Dispatch, OrientationAndUnknownCodes) {
     for (int j = 0; j < 5; ++j) t[j][i] = x[i][j];
   EXPECT_TRUE(MatricesClose(d, Rese(t, 3), 0, 0));
   EXPECT_CLOSE(d[0][1], std::sqrt(1 + 1.0));  // the missing value skipped
+
+  // A negative similarity has no square root: it is marked undefined, not NaN.
+  Matrix<double> anti = Rows({{1, 2, 3}, {3, 2, 1}});
+  EXPECT_EQ(Rese(anti, 17, 2)[0][1], -999.0);
+  EXPECT_EQ(Rese(anti, 17, 2)[0][0], 1.0);
 
   Matrix<double> keep(3, 3, 7.0);
   keep[0][1] = 9;
