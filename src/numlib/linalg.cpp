@@ -129,18 +129,18 @@ bool GaussJordan(double** a, int n, double** b, int m, bool strict) {
   return true;
 }
 
+bool AllFinite(int r, int c, const double* const* A) {
+  for (int i = 0; i < r; ++i)
+    for (int j = 0; j < c; ++j)
+      if (!std::isfinite(A[i][j])) return false;
+  return true;
+}
+
 }  // namespace
 
 bool EigenHouseholderQL_GSL_D(int n, const double* const* A, double** eigvec, double* eigval) {
   if (n <= 0) return true;
-  bool finite = true;
-  for (int i = 0; i < n && finite; ++i)
-    for (int j = 0; j < n; ++j)
-      if (!std::isfinite(A[i][j])) {
-        finite = false;
-        break;
-      }
-  if (!finite) {
+  if (!AllFinite(n, n, A)) {
     // GSL's QL iteration need not end on non-finite input; report a failed
     // decomposition with nothing usable in it.
     for (int k = 0; k < n; ++k) {
@@ -168,7 +168,8 @@ bool EigenHouseholderQL_GSL_D(int n, const double* const* A, double** eigvec, do
 }
 
 bool SingValueDecomp(int m, int n, const double* const* A, double** U, double* S, double** V) {
-  if (n <= 0 || m < n) return false;
+  // GSL decomposes only m >= n; non-finite input has no decomposition.
+  if (n <= 0 || m < n || !AllFinite(m, n, A)) return false;
   GslHandlerOff guard;
   GslMatrixPtr a = NewGslMatrix(m, n);
   for (int i = 0; i < m; ++i)
