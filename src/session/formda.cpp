@@ -152,6 +152,11 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   if (!file) Abort(kAbortOpenFailed);
   ItemReader r(con, *file);
   ds.Release();
+  // What an optional block sets must not survive from a previous data set.
+  ds.optEnvVarType = 0;
+  ds.envName.clear();
+  ds.whichSpp.clear();
+  ds.phylogenyMatrixType = 0;
 
   ds.dataName = r.Line(kTitleWidth, true, true, false);
   ds.nch = r.IntIn(0, kMaxCount);
