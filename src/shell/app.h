@@ -1,6 +1,9 @@
 #pragma once
 // Everything the open program holds: console, shell state, preferences and the
 // session's data and options. One object, passed by reference.
+#include "functional/options.h"
+#include "session/dataset.h"
+#include "session/track.h"
 #include "shell/console.h"
 #include "shell/state.h"
 
@@ -11,6 +14,9 @@ struct App {
   Console& con;
   ShellState shell;
   Preferences prefs;
+  DataSet data;           // the open session's data set
+  SessionTrack track;     // its file names and result flags
+  AnalysisOptions opts;   // analysis options recorded in the track file
 };
 
 }  // namespace kalios

@@ -12,19 +12,6 @@ void NotYet(App& app, const char* what) {
 }
 }  // namespace
 
-void ReadPreferencesHook(App&) {}
-
-void SetPreferencesHook(App& app) { NotYet(app, "Setting preferences"); }
-
-bool LoadSessionAtEntry(App& app) {
-  NotYet(app, "Loading session data");
-  return false;
-}
-
-void ReloadSessionData(App& app) { app.shell.dirtyOrig = 0; }
-void ResetSessionResults(App&) {}
-void ReleaseSessionData(App&) {}
-
 void FunctionalAnalysisHook(App& app) { NotYet(app, "The functional analysis"); }
 void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
 void SimulationStudyHook(App& app) { NotYet(app, "The simulation study"); }

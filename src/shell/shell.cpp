@@ -61,6 +61,9 @@ int HandleAbort(Console& con, int code) {
 void InitGlobals(App& app) {
   app.shell = ShellState();
   app.prefs = Preferences();
+  app.data = DataSet();
+  app.track = SessionTrack();
+  app.opts = AnalysisOptions();
 }
 
 void InitIFLibG(App& app) {

@@ -1,0 +1,86 @@
+#include "session/item_reader.h"
+
+#include <algorithm>
+
+#include "shell/abort.h"
+#include "shell/cformat.h"
+#include "shell/input.h"
+
+namespace kalios {
+
+void ItemReader::Fail() {
+  in_.Close();
+  Print(con_.err, "\nfile %s ", in_.name().c_str());
+  con_.err << '\a';
+  Abort(kAbortEndOfFile);
+}
+
+int ItemReader::Int() {
+  int x = 0;
+  freadck(con_, in_, x);
+  return x;
+}
+
+float ItemReader::Float() {
+  float x = 0;
+  freadck(con_, in_, x);
+  return x;
+}
+
+double ItemReader::Double() {
+  double x = 0;
+  freadck(con_, in_, x);
+  return x;
+}
+
+int ItemReader::IntIn(int lower, int upper) {
+  int x = Int();
+  if (x < lower || x > upper) Fail();
+  return x;
+}
+
+std::string ItemReader::Word(int n) {
+  std::string w;
+  freadck(con_, in_, w);
+  return n >= 0 ? w.substr(0, std::min(w.size(), static_cast<size_t>(n))) : w;
+}
+
+bool ItemReader::TryWord(std::string& word) { return in_.ScanWord(word) == 1; }
+
+void ItemReader::PutBack(const std::string& word) {
+  for (auto it = word.rbegin(); it != word.rend(); ++it) in_.Unget(static_cast<unsigned char>(*it));
+}
+
+bool ItemReader::AtEnd() {
+  in_.SkipSpace();
+  return in_.Peek() == TextIn::kEof;
+}
+
+std::string ItemReader::Line(int n, bool atLineStart, bool dropTrailingBlank, bool tabsToBlanks) {
+  int c;
+  if (!atLineStart) {
+    while ((c = in_.Get()) == ' ' || c == '\t' || c == '\r') {
+    }
+    if (c != '\n') in_.Unget(c);
+  }
+  std::string line;
+  bool any = false;
+  for (;;) {
+    c = in_.Get();
+    if (c == TextIn::kEof) {
+      if (!any) Fail();
+      break;
+    }
+    any = true;
+    if (c == '\n') break;
+    line.push_back(tabsToBlanks && c == '\t' ? ' ' : static_cast<char>(c));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (dropTrailingBlank && !line.empty() && line.back() == ' ') line.pop_back();
+  if (n >= 0 && line.size() > static_cast<size_t>(n)) line.resize(static_cast<size_t>(n));
+  return line;
+}
+
+int ItemReader::Char(const std::string& accepted) { return ScanChar(con_, in_, accepted); }
+
+}  // namespace kalios

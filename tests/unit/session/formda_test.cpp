@@ -1,0 +1,331 @@
+#include "session/formda.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "session/temp_dir.h"
+#include "shell/abort.h"
+
+namespace kalios {
+namespace {
+
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
+
+struct Io {
+  std::istringstream in{""};
+  std::ostringstream out, err;
+  Console con{in, out, err};
+};
+
+// 5 OTUs, 3 traits, 4 communities; optional E (2 variables), species and phylogeny.
+DataSet MakeData(bool withE, bool withSpecies, int phylogenyType, bool groups) {
+  DataSet ds;
+  ds.tcst = 5;
+  ds.nch = 3;
+  ds.ncsm = 4;
+  ds.dataName = "traits file.txt";
+  ds.chLabel = {"height", "leafN", "woody"};
+  ds.chtype = {3, 4, 1};
+  ds.onsta = {5, 4, 2};
+  ds.reLabel = {"r1", "r2", "r3", "r4"};
+  ds.csm_Float.Resize(5, 3);
+  ds.cadat.Resize(5, 4);
+  for (int i = 0; i < 5; ++i) {
+    for (int k = 0; k < 3; ++k) ds.csm_Float[i][k] = 1.5 * i + k;
+    for (int c = 0; c < 4; ++c) ds.cadat[i][c] = (i + c) % 3;
+  }
+  ds.csm_Float[0][0] = 0.123456789;
+  ds.csm_Float[1][1] = -999;
+  ds.cadat[2][3] = -999;
+  ds.SMWSize = 3;
+  if (withE) {
+    ds.nenv = 2;
+    ds.optEnvVarType = 5;
+    ds.envVarType = {3, 1};
+    ds.envLabel = {"pH", "grazed"};
+    ds.envName = "env data.txt";
+    ds.env.Resize(4, 2);
+    for (int c = 0; c < 4; ++c) {
+      ds.env[c][0] = 5.25 + c;
+      ds.env[c][1] = c % 2;
+    }
+  }
+  if (withSpecies) {
+    ds.nSpp = 2;
+    ds.whichSpp = "species.txt";
+    ds.spp = {"Fest rubra", "Poa pratensis"};
+    ds.sppRelMap = Matrix<char>(2, 4, '0');
+    ds.sppRelMap[0][1] = '1';
+    ds.sppRelMap[1][3] = '1';
+    ds.cstSppMap = Matrix<char>(5, 2, '0');
+    for (int i = 0; i < 5; ++i) ds.cstSppMap[i][i % 2] = '1';
+  }
+  if (phylogenyType) {
+    ds.hasPhylogeny = true;
+    ds.phylogenyMatrixType = phylogenyType;
+    if (phylogenyType == 2) {
+      ds.nClados = 2;
+      ds.phylogenyVarType = {1, 3};
+      ds.phylogenyData.Resize(5, 2);
+      for (int i = 0; i < 5; ++i) {
+        ds.phylogenyData[i][0] = i % 2;
+        ds.phylogenyData[i][1] = 0.25 * i;
+      }
+    } else {
+      ds.phylogenyRese.Resize(5, 5);
+      for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) ds.phylogenyRese[i][j] = i == j ? 1.0 : 1.0 / (1 + i + j);
+    }
+  }
+  if (groups) {
+    ds.hasTraitGroups = true;
+    ds.traitGroups = {1, 2, 1};
+  }
+  return ds;
+}
+
+std::string Write(const DataSet& ds, const std::string& path) {
+  Io io;
+  WriteFormda(io.con, ds, ds.tcst, path, ds.dataName, ds.csm_Float, ds.cadat);
+  return ReadAll(path);
+}
+
+DataSet Read(const std::string& path, std::string* err = nullptr) {
+  Io io;
+  DataSet ds;
+  ReadFormda(io.con, ds, path);
+  if (err) *err = io.err.str();
+  return ds;
+}
+
+int ReadAbortCode(const std::string& path, std::string* err = nullptr) {
+  Io io;
+  DataSet ds;
+  try {
+    ReadFormda(io.con, ds, path);
+  } catch (const AbortError& e) {
+    if (err) *err = io.err.str();
+    return e.code();
+  }
+  return 0;
+}
+
+// Values as written: 6 significant digits.
+double At6(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6g", x);
+  return std::strtod(buf, nullptr);
+}
+
+// Everything but the closing time stamp line.
+std::string Body(const std::string& text) { return text.substr(0, text.rfind('\n', text.size() - 2) + 1); }
+
+TEST(Formda, RoundTripsEveryLayoutOfTheData) {
+  TempDir dir;
+  struct Case {
+    bool e, species;
+    int phylogeny;
+    bool groups;
+  } cases[] = {{true, true, 1, true},  {false, false, 0, false}, {true, false, 2, false},
+               {false, true, 3, true}, {true, true, 0, false},   {false, false, 2, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.e << c.species << c.phylogeny << c.groups);
+    DataSet ds = MakeData(c.e, c.species, c.phylogeny, c.groups);
+    std::string first = Write(ds, dir / "xFormda.txt");
+    DataSet back = Read(dir / "xFormda.txt");
+    // Every value read back writes the same bytes again.
+    EXPECT_EQ(Body(Write(back, dir / "again.txt")), Body(first));
+    EXPECT_EQ(back.SMWSize, 3);
+    EXPECT_EQ(back.hasPhylogeny, c.phylogeny != 0);
+    EXPECT_EQ(back.hasTraitGroups, c.groups);
+    EXPECT_DOUBLE_EQ(back.csm_Float[0][0], 0.123457);
+    EXPECT_EQ(back.csm_Float[1][1], -999);
+    EXPECT_EQ(back.cadat[2][3], -999);
+    EXPECT_EQ(back.temEnvQuant, c.e ? 1 : 0);
+    EXPECT_EQ(back.temEnvBin, c.e ? 1 : 0);
+    EXPECT_EQ(back.temEnvQual, 0);
+    EXPECT_EQ(back.env.rows(), c.e ? 4 : 0);
+    EXPECT_TRUE(back.spp.empty() != c.species);
+    // The working arrays and partition stores come zero-filled for the sizes read.
+    EXPECT_EQ(back.relSelect.size(), 4u);
+    EXPECT_EQ(back.eVarSelect.size(), c.e ? 2u : 0u);
+    EXPECT_EQ(back.groupRelP.rows(), kMaxPartitions);
+    EXPECT_EQ(back.groupCstP.cols(), 5);
+  }
+}
+
+TEST(Formda, WritesTheExactLayout) {
+  TempDir dir;
+  DataSet ds;
+  ds.tcst = 2;
+  ds.nch = 2;
+  ds.ncsm = 1;
+  ds.dataName = "b.txt";
+  ds.chLabel = {"a", "b"};
+  ds.chtype = {3, 1};
+  ds.onsta = {2, 2};
+  ds.reLabel = {"q"};
+  ds.csm_Float.Resize(2, 2);
+  ds.csm_Float[0][0] = 0.123456789;
+  ds.csm_Float[0][1] = 1;
+  ds.csm_Float[1][0] = -999;
+  ds.csm_Float[1][1] = 0;
+  ds.cadat.Resize(2, 1);
+  ds.cadat[0][0] = 12345678;
+  ds.cadat[1][0] = 0.5;
+  ds.nenv = 1;
+  ds.optEnvVarType = 2;
+  ds.envVarType = {3};
+  ds.envLabel = {"pH"};
+  ds.envName = "e.txt";
+  ds.env.Resize(1, 1);
+  ds.env[0][0] = 6.5;
+  std::string text = Write(ds, dir / "f.txt");
+  const std::string expected =
+      "b.txt \n2 \na\tb\t\n3\t1\t\n0\t0\t\n2\t2\t\n1 \nq\t\n2 \n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
+      "25Jun2016 \n0.123457\t1\t\n-999\t0\t\n\n1.23457e+07\t\n0.5\t\n\n"
+      "1 \n97Sep08 \n2 \n3\t\npH\t\ne.txt \n6.5\t\n0 \nSMW 1\n0\n0\n";
+  ASSERT_GT(text.size(), expected.size());
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+  EXPECT_EQ(Body(text), expected);  // then only the time stamp line
+}
+
+TEST(Formda, NamesWithBlanksReadBackWhole) {
+  TempDir dir;
+  DataSet ds = MakeData(true, true, 0, false);
+  ds.envName = "first e.txt second e.txt";
+  ds.dataName = "a b c";
+  Write(ds, dir / "f.txt");
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.envName, "first e.txt second e.txt");
+  EXPECT_EQ(back.dataName, "a b c");
+  EXPECT_EQ(back.spp[1], "Poa pratensis");
+}
+
+TEST(Formda, OlderLayoutsAreRead) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 0, true);
+  std::string text = Write(ds, dir / "f.txt");
+
+  // The 2008 layout has no trait groups: a group line that follows is not read.
+  std::string old = text;
+  old.replace(old.find("25Jun2016"), 9, "18Jan2008");
+  WriteAll(dir / "old.txt", old);
+  DataSet back = Read(dir / "old.txt");
+  EXPECT_FALSE(back.hasTraitGroups);
+  EXPECT_EQ(back.traitGroups, std::vector<int>(3, 0));
+  EXPECT_EQ(back.SMWSize, 3);
+
+  // An E block without its tag: no types recorded, all quantitative.
+  std::string noTag = text;
+  const std::string typesBlock = "97Sep08 \n5 \n3\t1\t\n";
+  noTag.replace(noTag.find(typesBlock), typesBlock.size(), "");
+  WriteAll(dir / "notag.txt", noTag);
+  back = Read(dir / "notag.txt");
+  EXPECT_EQ(back.optEnvVarType, 2);
+  EXPECT_EQ(back.envVarType, std::vector<int>({3, 3}));
+  EXPECT_EQ(back.envLabel, std::vector<std::string>({"pH", "grazed"}));
+  EXPECT_EQ(back.envName, "env data.txt");
+  EXPECT_EQ(back.temEnvQuant, 1);
+  EXPECT_EQ(back.temEnvBin, 0);
+  EXPECT_DOUBLE_EQ(back.env[3][0], 8.25);
+}
+
+TEST(Formda, OrdinalEcologicalVariableSetsNoFlag) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 0, false);
+  ds.envVarType = {4, 4};
+  Write(ds, dir / "f.txt");
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.temEnvBin + back.temEnvQual + back.temEnvQuant, 0);
+}
+
+TEST(Formda, OldestLayoutWithTwoCharacterTraitCodes) {
+  TempDir dir;
+  // 2 traits, 2 communities, 2 OTUs: each OTU a code word then its community values.
+  WriteAll(dir / "f.txt",
+           "old data\n2\na b\n3 3\n0 0\n3 2\n2\nr1 r2\n2\n0 0\n0 0 0 0 0 0 0\n"
+           "0112 5 0\n0320 1 2\n0\n0\n");
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.dataName, "old data");
+  EXPECT_EQ(back.csm_Float[0][0], 1);
+  EXPECT_EQ(back.csm_Float[0][1], 12);
+  EXPECT_EQ(back.csm_Float[1][0], 3);
+  EXPECT_EQ(back.csm_Float[1][1], 20);
+  EXPECT_EQ(back.cadat[0][0], 5);
+  EXPECT_EQ(back.cadat[1][1], 2);
+  EXPECT_EQ(back.nenv, 0);
+  EXPECT_EQ(back.SMWSize, 1);
+  EXPECT_FALSE(back.hasPhylogeny);
+  EXPECT_FALSE(back.hasTraitGroups);
+}
+
+TEST(Formda, WordAfterSpeciesThatIsNotSmwStaysTheNextItem) {
+  TempDir dir;
+  DataSet ds = MakeData(false, false, 1, false);
+  std::string text = Write(ds, dir / "f.txt");
+  // A file from before the window size: the phylogeny flag follows directly.
+  text.erase(text.find("SMW 3\n"), 6);
+  WriteAll(dir / "f.txt", text);
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.SMWSize, 1);
+  ASSERT_TRUE(back.hasPhylogeny);
+  EXPECT_DOUBLE_EQ(back.phylogenyRese[1][2], At6(1.0 / 4));
+  // Text where the flag should be is not skipped over to find one.
+  text.replace(text.find("\n1\n1\n") + 1, 1, "x");
+  WriteAll(dir / "g.txt", text);
+  EXPECT_EQ(ReadAbortCode(dir / "g.txt"), kAbortEndOfFile);
+}
+
+TEST(Formda, DamagedFilesEndInTheEndOfFileAbort) {
+  TempDir dir;
+  for (int variant = 0; variant < 3; ++variant) {
+    DataSet ds = variant == 0   ? MakeData(true, true, 1, true)
+                 : variant == 1 ? MakeData(true, true, 2, true)
+                                : MakeData(false, false, 3, true);
+    std::string text = Write(ds, dir / "full.txt");
+    // The trait groups are the last items read: any cut before the last one's
+    // single digit leaves an item missing.
+    size_t stamp = text.rfind('\n', text.size() - 2);
+    size_t lastItem = text.rfind('\t', stamp - 1) - 1;
+    const std::string cut = dir / "cut.txt";
+    for (size_t len = 0; len < lastItem; ++len) {
+      // Every byte of one file; every line end and a sample of bytes of the others.
+      if (variant > 0 && len % 5 != 0 && text[len] != '\n') continue;
+      WriteAll(cut, text.substr(0, len));
+      std::string err;
+      ASSERT_EQ(ReadAbortCode(cut, &err), kAbortEndOfFile) << "cut at byte " << len;
+      ASSERT_NE(err.find("\nfile " + cut + " "), std::string::npos) << err;
+    }
+    WriteAll(cut, text.substr(0, lastItem + 1));
+    EXPECT_EQ(ReadAbortCode(cut), 0);
+  }
+}
+
+TEST(Formda, NegativeCountsAreDamage) {
+  TempDir dir;
+  WriteAll(dir / "f.txt", "t\n-2\n");
+  EXPECT_EQ(ReadAbortCode(dir / "f.txt"), kAbortEndOfFile);
+  WriteAll(dir / "g.txt", "t\n0\n\n\n\n\n1\nr\n0\n0\n0 0 0 0 0 0 0\n25Jun2016\n-1\n");
+  EXPECT_EQ(ReadAbortCode(dir / "g.txt"), kAbortEndOfFile);
+}
+
+TEST(Formda, MissingFilesAbortWithTheOpenCode) {
+  TempDir dir;
+  EXPECT_EQ(ReadAbortCode(dir / "none.txt"), kAbortOpenFailed);
+  Io io;
+  DataSet ds = MakeData(false, false, 0, false);
+  try {
+    WriteFormda(io.con, ds, ds.tcst, dir / "no/such/dir.txt", "t", ds.csm_Float, ds.cadat);
+    FAIL() << "no abort";
+  } catch (const AbortError& e) {
+    EXPECT_EQ(e.code(), kAbortOpenFailed);
+  }
+  EXPECT_NE(io.err.str().find("\ncan't open "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios

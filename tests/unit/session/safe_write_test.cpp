@@ -1,0 +1,102 @@
+#include "session/safe_write.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "session/temp_dir.h"
+#include "shell/abort.h"
+
+namespace kalios {
+namespace {
+
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
+
+int CommitCode(AtomicTextFile& f, const std::string& text) {
+  try {
+    f.Write(text);
+    f.Commit();
+  } catch (const AbortError& e) {
+    return e.code();
+  }
+  return 0;
+}
+
+size_t FilesIn(const std::string& dir) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
+  return n;
+}
+
+TEST(AtomicTextFile, ReplacesTheFileOnlyWhenComplete) {
+  TempDir dir;
+  WriteAll(dir / "a.txt", "old content\n");
+  {
+    AtomicTextFile f(dir / "a.txt");
+    ASSERT_TRUE(f.Open());
+    f.Printf("%d %s\n", 7, "new");
+    // Until the commit the old file is untouched.
+    EXPECT_EQ(ReadAll(dir / "a.txt"), "old content\n");
+    f.Commit();
+  }
+  EXPECT_EQ(ReadAll(dir / "a.txt"), "7 new\n");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicTextFile, AbandonedWriteLeavesNoTrace) {
+  TempDir dir;
+  WriteAll(dir / "a.txt", "old\n");
+  {
+    AtomicTextFile f(dir / "a.txt");
+    ASSERT_TRUE(f.Open());
+    f.Write("partial");
+  }
+  EXPECT_EQ(ReadAll(dir / "a.txt"), "old\n");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicTextFile, FailedWriteKeepsTheOldFile) {
+  TempDir dir;
+  WriteAll(dir / "a.txt", "old\n");
+  // Limit the size of files this process may write, so the data cannot all go out.
+  struct rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  int code;
+  {
+    AtomicTextFile f(dir / "a.txt");
+    ASSERT_TRUE(f.Open());
+    code = CommitCode(f, std::string(100000, 'x'));
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(code, kAbortWriteFailed);
+  EXPECT_EQ(ReadAll(dir / "a.txt"), "old\n");
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicTextFile, FailedRenameAbortsAndCleansUp) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "a.txt/inside");
+  AtomicTextFile f(dir / "a.txt");
+  ASSERT_TRUE(f.Open());
+  EXPECT_EQ(CommitCode(f, "x\n"), kAbortWriteFailed);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "a.txt"));
+  EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
+
+TEST(AtomicTextFile, UncreatableFileIsReported) {
+  TempDir dir;
+  AtomicTextFile f(dir / "missing/a.txt");
+  EXPECT_FALSE(f.Open());
+}
+
+}  // namespace
+}  // namespace kalios

@@ -1,0 +1,194 @@
+#include "shell/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "shell/abort.h"
+#include "shell/app.h"
+
+namespace kalios {
+namespace {
+
+class Prefs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kalios-prf-XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+    path_ = dir_ + "/KALIOS.prf";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Slurp() {
+    std::ifstream f(path_, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  }
+  void Put(const std::string& text) {
+    std::ofstream f(path_, std::ios::binary | std::ios::trunc);
+    f << text;
+  }
+  // Runs the dialogue on the typed answers; returns what it left in the preferences.
+  Preferences Dialogue(const std::string& answers, Preferences start = Preferences()) {
+    std::istringstream in(answers);
+    std::ostringstream out;
+    Console con(in, out, err_);
+    App app(con);
+    app.prefs = start;
+    SetPreferences(app, path_);
+    out_ = out.str();
+    return app.prefs;
+  }
+  Preferences ReadBack(int* code = nullptr) {
+    std::istringstream in("");
+    std::ostringstream out;
+    err_.str("");
+    Console con(in, out, err_);
+    Preferences p;
+    try {
+      ReadPreferences(con, p, path_);
+      if (code) *code = 0;
+    } catch (const AbortError& e) {
+      if (code) *code = e.code();
+    }
+    return p;
+  }
+
+  std::string dir_, path_, out_;
+  std::ostringstream err_;
+};
+
+// A file as the program writes it, with non-default values everywhere.
+const char* kCustom =
+    "17Apr2020\n1\n1.500000\n2.000000\n3\n4.000000\n5.000000\n2\ny\n7\n8.000000\n9.000000\n"
+    "4\n120\n3\ny\ny\ny\n0\n0\n1\n0\n3.5\n0\n1\n0\n2\n";
+
+TEST_F(Prefs, ZeroDigitsAndComponentsGiveTheDefault) {
+  Preferences p = Dialogue("F\n0\n0\ny\nn\nC\n");
+  EXPECT_EQ(p.sDigits, 6);
+  EXPECT_EQ(p.maxComponents, 6);
+  EXPECT_EQ(p.saveStruct, 'y');
+  EXPECT_EQ(p.saveRndData, 'n');
+  p = Dialogue("F\n9\n2\nn\ny\nC\n");
+  EXPECT_EQ(p.sDigits, 9);
+  EXPECT_EQ(p.maxComponents, 2);
+  EXPECT_EQ(p.saveRndData, 'y');
+  EXPECT_NE(out_.find("Number of significant digits on printouts (enter zero for default):\n"),
+            std::string::npos);
+}
+
+TEST_F(Prefs, PcaFactorBelowOneIsRefused) {
+  Preferences p = Dialogue("O\n0.5\n3\nC\n");
+  EXPECT_EQ(p.overfitFactorPCARegr, 3);
+  EXPECT_NE(err_.str().find("\nIncorrect input = 0.5. Reenter.\nAccepted input: 1 to 3.40282e+38\n"),
+            std::string::npos);
+}
+
+TEST_F(Prefs, EachQuestionSetsItsPreference) {
+  Preferences p = Dialogue("G\nn\nR\nn\ny\nB\nn\nT\nn\ny\nS\np\nM\n3\nC\n");
+  EXPECT_EQ(p.countDoubleAbsence, 0);
+  EXPECT_FALSE(p.sqrtDissimOpt_RaoTraits);
+  EXPECT_TRUE(p.sqrtDissimOpt_RaoPhyl);
+  EXPECT_FALSE(p.BealsIncludeOpt);
+  EXPECT_FALSE(p.twoTailedTest);
+  EXPECT_TRUE(p.oneMatrixPermPartialCorr);
+  EXPECT_FALSE(p.nonParametricSES_opt);
+  EXPECT_EQ(p.nProcessors, 3);
+  // The menu is shown again after every choice, then the file is written.
+  size_t menus = 0;
+  for (size_t at = out_.find("PREFERENCES"); at != std::string::npos; at = out_.find("PREFERENCES", at + 1))
+    ++menus;
+  EXPECT_EQ(menus, 7u);
+}
+
+TEST_F(Prefs, LeavingAtOnceWritesTheFileThatReadsBackEveryValue) {
+  Put(kCustom);
+  int code = -1;
+  Preferences custom = ReadBack(&code);
+  ASSERT_EQ(code, 0);
+  std::remove(path_.c_str());
+  Dialogue("C\n", custom);
+  std::string text = Slurp();
+  ASSERT_EQ(text.substr(0, std::string(kCustom).size()), kCustom);
+  // 27 items and the time stamp.
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 28);
+  Preferences p = ReadBack(&code);
+  EXPECT_EQ(code, 0);
+  // Writing what was read gives the same items again, so every value came back.
+  std::remove(path_.c_str());
+  Dialogue("C\n", p);
+  EXPECT_EQ(Slurp().substr(0, std::string(kCustom).size()), kCustom);
+  EXPECT_EQ(p.scatterHSize, 1.5f);
+  EXPECT_EQ(p.drawProfPtsOpt, 'y');
+  EXPECT_EQ(p.overfitFactorPCARegr, 3.5);
+  EXPECT_EQ(p.nProcessors, 2);
+}
+
+TEST_F(Prefs, DefaultsWrittenExactly) {
+  Dialogue("C\n");
+  std::string text = Slurp();
+  const std::string expected =
+      "17Apr2020\n0\n0.000000\n0.000000\n0\n0.000000\n0.000000\n1\nn\n0\n0.000000\n0.000000\n"
+      "6\n2147483647\n6\nn\nn\nn\n1\n1\n0\n1\n2\n1\n0\n1\n0\n";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+}
+
+TEST_F(Prefs, AnotherVersionOrNoFileLeavesTheDefaults) {
+  int code = -1;
+  ReadBack(&code);
+  EXPECT_EQ(code, 0);
+  std::string other = kCustom;
+  other.replace(0, 9, "16Apr2020");
+  Put(other);
+  Preferences p = ReadBack(&code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(p.sDigits, 6);
+  EXPECT_EQ(p.nProcessors, 0);
+  // The next dialogue overwrites it in the current format.
+  Dialogue("C\n");
+  EXPECT_EQ(Slurp().substr(0, 10), "17Apr2020\n");
+  Put("");
+  ReadBack(&code);
+  EXPECT_EQ(code, 0);
+}
+
+TEST_F(Prefs, ValuesOutsideTheDialogueRangesKeepTheDefaults) {
+  Put("17Apr2020\n0\n0\n0\n0\n0\n0\n1\nn\n0\n0\n0\n"
+      "-3\n0\n0\nn\nn\nn\n5\n1\n0\n1\n0.5\n1\n0\n1\n-4\n");
+  int code = -1;
+  Preferences p = ReadBack(&code);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(p.sDigits, 6);
+  EXPECT_EQ(p.maxColsPrint, 2147483647);
+  EXPECT_EQ(p.maxComponents, 6);
+  EXPECT_EQ(p.countDoubleAbsence, 1);
+  EXPECT_EQ(p.overfitFactorPCARegr, 2.0);
+  EXPECT_EQ(p.nProcessors, 0);
+}
+
+TEST_F(Prefs, CutShortEndsInTheEndOfFileAbort) {
+  const std::string full = kCustom;
+  for (size_t len = 10; len + 2 < full.size(); ++len) {
+    Put(full.substr(0, len));
+    int code = -1;
+    ReadBack(&code);
+    ASSERT_EQ(code, kAbortEndOfFile) << "cut at byte " << len;
+    ASSERT_NE(err_.str().find("\nfile " + path_ + " "), std::string::npos);
+  }
+}
+
+TEST_F(Prefs, UncreatableFileIsReportedAndTheRunGoesOn) {
+  std::istringstream in("C\n");
+  std::ostringstream out, err;
+  Console con(in, out, err);
+  App app(con);
+  SetPreferences(app, dir_ + "/missing/KALIOS.prf");
+  EXPECT_NE(err.str().find("\ncan't open " + dir_ + "/missing/KALIOS.prf \n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
