@@ -16,13 +16,6 @@ constexpr double kMissing = -999.0;
 
 inline bool Present(double x) { return x != kMissing; }
 
-// Multiplier of term (k, j) of the product: either a per-OTU weight or a pair
-// rule on the OTU flags. Both forms share the kernel below.
-struct WeightMultiplier {
-  const int* weights;
-  double operator()(int k, int /*j*/) const { return weights ? static_cast<double>(weights[k]) : 1.0; }
-};
-
 // Pair multiplier of two OTUs from their flags (null flags count every OTU).
 inline int PairFlag(const int* flags, bool restrictWithin, int a, int b) {
   if (!flags) return 1;
@@ -30,10 +23,15 @@ inline int PairFlag(const int* flags, bool restrictWithin, int a, int b) {
   return (flags[a] == 1 || flags[b] == 1) ? 1 : 0;
 }
 
-struct FlagMultiplier {
-  const int* flags;
-  bool restrictWithin;
-  double operator()(int k, int j) const { return static_cast<double>(PairFlag(flags, restrictWithin, k, j)); }
+// The multiplier of term (k, j) of the product is scale_k * col[j] (col null
+// meaning 1): a per-OTU weight, or the pair rule on the OTU flags written as a
+// factor of row k times a column vector. All multipliers are integers, so
+// this factoring is exact.
+struct Multipliers {
+  std::vector<double> scale;         // m values
+  std::vector<const double*> col;    // m column vectors (null: all 1)
+  std::vector<double> colFlag;       // flags[j] (restricted pairs)
+  std::vector<double> colOne;        // flags[j] == 1 (unrestricted pairs)
 };
 
 // One row of the weighted product. The sum over k runs in ascending order for
@@ -41,13 +39,16 @@ struct FlagMultiplier {
 // any number of threads. Terms with zero abundance add nothing to the product
 // nor to the rescaling sums and are skipped; only a row without any non-zero
 // abundance needs the slow look at which terms were present at all.
-template <class Mult>
-void WeightedProductRow(int m, int p, const double* a, const double* const* B, double* z, const int* select,
-                        const Mult& mult, double* covered, unsigned char* hit) {
+// Bz is B with missing values as 0 and Bin marks the present values (1 or 0),
+// so the inner loop has no branch and vectorizes; a missing value then adds an
+// exact zero, as if its term had been skipped.
+void WeightedProductRow(int m, int p, const double* a, const double* const* B, const double* const* Bz,
+                        const double* const* Bin, double* __restrict z, const int* select, const Multipliers& mult,
+                        double* __restrict covered, double* __restrict hit) {
   for (int j = 0; j < p; ++j) {
     z[j] = 0.0;
     covered[j] = 0.0;
-    hit[j] = 0;
+    hit[j] = 0.0;
   }
   double total = 0.0;
   bool anyNonZero = false;
@@ -57,15 +58,22 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, d
     total += ak;
     if (ak == 0.0) continue;
     anyNonZero = true;
-    const double* bk = B[k];
-    for (int j = 0; j < p; ++j) {
-      if (select && select[j] != 1) continue;
-      const double b = bk[j];
-      if (!Present(b)) continue;
-      covered[j] += ak;
-      hit[j] = 1;
-      const double w = mult(k, j);
-      if (w != 0.0) z[j] += w * ak * b;
+    const double* __restrict bz = Bz[k];
+    const double* __restrict in = Bin[k];
+    const double sk = mult.scale[static_cast<std::size_t>(k)];
+    const double* __restrict col = mult.col[static_cast<std::size_t>(k)];
+    if (col) {
+      for (int j = 0; j < p; ++j) {
+        covered[j] += ak * in[j];
+        hit[j] += in[j];
+        z[j] += (sk * col[j]) * ak * bz[j];
+      }
+    } else {
+      for (int j = 0; j < p; ++j) {
+        covered[j] += ak * in[j];
+        hit[j] += in[j];
+        z[j] += sk * ak * bz[j];
+      }
     }
   }
   for (int j = 0; j < p; ++j) {
@@ -75,8 +83,8 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, d
     }
     if (anyNonZero) {
       // Some OTU is present with an abundance: without any of them carrying
-      // the trait the mean is unknown, whatever the absent OTUs carry.
-      if (!hit[j]) {
+      // the value the mean is unknown, whatever the absent OTUs carry.
+      if (hit[j] == 0.0) {
         z[j] = kMissing;
       } else if (covered[j] > 0.0) {
         z[j] *= total / covered[j];
@@ -91,20 +99,51 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, d
   }
 }
 
-template <class Mult>
 bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const double* const* B, double** Z,
-                     const int* select, const Mult& mult) {
+                     const int* select, const int* weights, const int* flags, bool restrictWithin) {
   if (m != m2) return true;
   if (n <= 0 || p <= 0) return false;
+  Multipliers mult;
+  mult.scale.assign(static_cast<std::size_t>(m), 1.0);
+  mult.col.assign(static_cast<std::size_t>(m), nullptr);
+  if (weights)
+    for (int k = 0; k < m; ++k) mult.scale[static_cast<std::size_t>(k)] = weights[k];
+  if (flags) {
+    mult.colFlag.resize(static_cast<std::size_t>(p));
+    mult.colOne.resize(static_cast<std::size_t>(p));
+    for (int j = 0; j < p; ++j) {
+      mult.colFlag[static_cast<std::size_t>(j)] = flags[j];
+      mult.colOne[static_cast<std::size_t>(j)] = flags[j] == 1 ? 1.0 : 0.0;
+    }
+    // Restricted: flags[k] * flags[j]; unrestricted: 1 for a row whose flag
+    // is 1, else whether the column's flag is 1.
+    for (int k = 0; k < m; ++k) {
+      const std::size_t uk = static_cast<std::size_t>(k);
+      if (restrictWithin) {
+        mult.scale[uk] = flags[k];
+        mult.col[uk] = mult.colFlag.data();
+      } else if (flags[k] != 1) {
+        mult.col[uk] = mult.colOne.data();
+      }
+    }
+  }
   const int threads = std::max(1, std::min(omp_get_max_threads(), n));
   // Scratch per thread, allocated before the parallel region so that an
-  // allocation failure surfaces on the calling thread.
-  Matrix<double> covered(threads, p);
-  Matrix<unsigned char> hit(threads, p);
+  // allocation failure surfaces on the calling thread; rows padded to whole
+  // cache lines so that threads do not share lines.
+  const int stride = (p + 7) / 8 * 8 + 8;
+  Matrix<double> scratch(threads, 2 * stride);
+  Matrix<double> Bz(m, p), Bin(m, p);
+  for (int k = 0; k < m; ++k)
+    for (int j = 0; j < p; ++j) {
+      const bool present = Present(B[k][j]);
+      Bz[k][j] = present ? B[k][j] : 0.0;
+      Bin[k][j] = present ? 1.0 : 0.0;
+    }
 #pragma omp parallel for schedule(static) num_threads(threads)
   for (int i = 0; i < n; ++i) {
-    const int t = omp_get_thread_num();
-    WeightedProductRow(m, p, A[i], B, Z[i], select, mult, covered[t], hit[t]);
+    double* own = scratch[omp_get_thread_num()];
+    WeightedProductRow(m, p, A[i], B, Bz, Bin, Z[i], select, mult, own, own + stride);
   }
   return false;
 }
@@ -123,13 +162,13 @@ inline double PairDelta(double r, bool isDissimilarity, bool sqrtOpt) {
 bool MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const double* const* A,
                                       const double* const* B, double** Z, const int* select,
                                       const int* weights) {
-  return WeightedProduct(n, m, m2, p, A, B, Z, select, WeightMultiplier{weights});
+  return WeightedProduct(n, m, m2, p, A, B, Z, select, weights, nullptr, false);
 }
 
 bool MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const double* const* A,
                                       const double* const* B, double** Z, const int* select, const int* flags,
                                       bool restrictWithin) {
-  return WeightedProduct(n, m, m2, p, A, B, Z, select, FlagMultiplier{flags, restrictWithin});
+  return WeightedProduct(n, m, m2, p, A, B, Z, select, nullptr, flags, restrictWithin);
 }
 
 bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* const* R, double* Q,
