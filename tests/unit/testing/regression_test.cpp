@@ -186,5 +186,86 @@ TEST(RegressionFixture, NNCRDResidualsOnRichness) {
   }
 }
 
+// Ten objects: x1 and x2 correlated, x3 uncorrelated with both. The
+// correlation matrix then has the eigenvectors (1, 1, 0), (0, 0, 1) and
+// (1, -1, 0) in this order, so the first two components span the common part
+// of x1 and x2 and x3, while z1 - z2 (standardized) is the third.
+class PcaRegression : public ::testing::Test {
+ protected:
+  static constexpr int n = 10;
+  Matrix<double> X{n, 3}, Y{n, 3}, resid{n, 3}, full{n, 3};
+
+  void SetUp() override {
+    const double x1[n] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const double x2[n] = {2, 1, 4, 3, 6, 5, 8, 9, 7, 10};
+    std::vector<double> z1(n), z2(n), x3 = {3, -1, 4, 1, -5, 9, 2, -6, 5, 3};
+    Standardize(x1, z1);
+    Standardize(x2, z2);
+    // x3 made exactly orthogonal to the centred z1 and z2 (Gram-Schmidt).
+    std::vector<double> u = z1, v = z2;
+    Orthogonalize(v, u);
+    Center(x3);
+    Orthogonalize(x3, u);
+    Orthogonalize(x3, v);
+    for (int i = 0; i < n; ++i) {
+      X[i][0] = x1[i];
+      X[i][1] = x2[i];
+      X[i][2] = 10 * x3[static_cast<size_t>(i)] + 4;
+      Y[i][0] = 5 * x3[static_cast<size_t>(i)] + 1;               // on the second component
+      Y[i][1] = z1[static_cast<size_t>(i)] - z2[static_cast<size_t>(i)];  // the third component
+      Y[i][2] = x1[i] * x1[i];
+    }
+  }
+  static void Center(std::vector<double>& v) {
+    double m = 0;
+    for (double x : v) m += x / v.size();
+    for (double& x : v) x -= m;
+  }
+  static void Standardize(const double* x, std::vector<double>& z) {
+    for (int i = 0; i < n; ++i) z[static_cast<size_t>(i)] = x[i];
+    Center(z);
+    double ss = 0;
+    for (double v : z) ss += v * v;
+    for (double& v : z) v /= std::sqrt(ss);
+  }
+  static void Orthogonalize(std::vector<double>& v, const std::vector<double>& u) {
+    double uv = 0, uu = 0;
+    for (size_t i = 0; i < v.size(); ++i) uv += u[i] * v[i], uu += u[i] * u[i];
+    for (size_t i = 0; i < v.size(); ++i) v[i] -= uv / uu * u[i];
+  }
+};
+
+TEST_F(PcaRegression, OverfittingGuardLimitsComponents) {
+  // (10 - 2) / 4 = 2 components: x3 is explained, the third component is not.
+  EXPECT_EQ(PCA_Regression_ResidualsSelect(n, 3, 3, Y, X, resid, nullptr, 2, 4.0), 1);
+  double mean1 = 0;
+  for (int i = 0; i < n; ++i) mean1 += Y[i][1] / n;
+  for (int i = 0; i < n; ++i) {
+    EXPECT_NEAR(resid[i][0], 0.0, 1e-12);
+    EXPECT_NEAR(resid[i][1], Y[i][1] - mean1, 1e-12);
+  }
+  // With (10 - 2) / 2 = 4 >= 3 every component is used: the same residuals
+  // as on the predictors themselves, for both forms of the components.
+  Regression_ResidualsSelect(n, 3, 3, Y, X, full, nullptr);
+  for (int option : {1, 2}) {
+    EXPECT_EQ(PCA_Regression_ResidualsSelect(n, 3, 3, Y, X, resid, nullptr, option, 2.0), 1);
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < 3; ++j) EXPECT_NEAR(resid[i][j], full[i][j], 1e-10) << option;
+  }
+}
+
+TEST_F(PcaRegression, SelectionAndOtherOptions) {
+  // Only x3 selected: one component, x3 itself.
+  const int onlyThird[] = {0, 0, 1};
+  PCA_Regression_ResidualsSelect(n, 3, 3, Y, X, resid, onlyThird, 2, 2.0);
+  for (int i = 0; i < n; ++i) EXPECT_NEAR(resid[i][0], 0.0, 1e-12);
+  // Another option uses no component: the centred responses.
+  PCA_Regression_ResidualsSelect(n, 3, 3, Y, X, resid, nullptr, 3, 2.0);
+  const int none[] = {0, 0, 0};
+  Regression_ResidualsSelect(n, 3, 3, Y, X, full, none);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < 3; ++j) EXPECT_CLOSE(resid[i][j], full[i][j]);
+}
+
 }  // namespace
 }  // namespace kalios
