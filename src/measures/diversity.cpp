@@ -1,0 +1,264 @@
+#include "measures/diversity.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "numlib/matrix.h"
+
+namespace kalios {
+namespace {
+
+constexpr double kMissing = -999.0;
+
+inline bool Present(double x) { return x != kMissing; }
+
+// Pair multiplier of two OTUs from their flags (null flags count every OTU).
+inline int PairFlag(const int* flags, bool restrictWithin, int a, int b) {
+  if (!flags) return 1;
+  if (restrictWithin) return flags[a] * flags[b];
+  return (flags[a] == 1 || flags[b] == 1) ? 1 : 0;
+}
+
+// The multiplier of term (k, j) of the product is scale_k * col[j] (col null
+// meaning 1): a per-OTU weight, or the pair rule on the OTU flags written as a
+// factor of row k times a column vector. All multipliers are integers, so
+// this factoring is exact.
+struct Multipliers {
+  std::vector<double> scale;         // m values
+  std::vector<const double*> col;    // m column vectors (null: all 1)
+  std::vector<double> colFlag;       // flags[j] (restricted pairs)
+  std::vector<double> colOne;        // flags[j] == 1 (unrestricted pairs)
+};
+
+// One row of the weighted product. The sum over k runs in ascending order for
+// every cell, whatever thread computes the row, so the result is the same for
+// any number of threads. Terms with zero abundance add nothing to the product
+// nor to the rescaling sums and are skipped; only a row without any non-zero
+// abundance needs the slow look at which terms were present at all.
+// Bz is B with missing values as 0 and Bin marks the present values (1 or 0),
+// so the inner loop has no branch and vectorizes; a missing value then adds an
+// exact zero, as if its term had been skipped.
+void WeightedProductRow(int m, int p, const double* a, const double* const* B, const double* const* Bz,
+                        const double* const* Bin, double* __restrict z, const int* select, const Multipliers& mult,
+                        double* __restrict covered, double* __restrict hit) {
+  for (int j = 0; j < p; ++j) {
+    z[j] = 0.0;
+    covered[j] = 0.0;
+    hit[j] = 0.0;
+  }
+  double total = 0.0;
+  bool anyNonZero = false;
+  for (int k = 0; k < m; ++k) {
+    const double ak = a[k];
+    if (!Present(ak)) continue;
+    total += ak;
+    if (ak == 0.0) continue;
+    anyNonZero = true;
+    const double* __restrict bz = Bz[k];
+    const double* __restrict in = Bin[k];
+    const double sk = mult.scale[static_cast<std::size_t>(k)];
+    const double* __restrict col = mult.col[static_cast<std::size_t>(k)];
+    if (col) {
+      for (int j = 0; j < p; ++j) {
+        covered[j] += ak * in[j];
+        hit[j] += in[j];
+        z[j] += (sk * col[j]) * ak * bz[j];
+      }
+    } else {
+      for (int j = 0; j < p; ++j) {
+        covered[j] += ak * in[j];
+        hit[j] += in[j];
+        z[j] += sk * ak * bz[j];
+      }
+    }
+  }
+  for (int j = 0; j < p; ++j) {
+    if (select && select[j] != 1) {
+      z[j] = 0.0;
+      continue;
+    }
+    if (anyNonZero) {
+      // Some OTU is present with an abundance: without any of them carrying
+      // the value the mean is unknown, whatever the absent OTUs carry.
+      if (hit[j] == 0.0) {
+        z[j] = kMissing;
+      } else if (covered[j] > 0.0) {
+        z[j] *= total / covered[j];
+      }
+      continue;
+    }
+    // Empty (all-zero) community: the product is 0 unless no term at all
+    // had both factors present.
+    bool entered = false;
+    for (int k = 0; k < m && !entered; ++k) entered = Present(a[k]) && Present(B[k][j]);
+    z[j] = entered ? 0.0 : kMissing;
+  }
+}
+
+bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const double* const* B, double** Z,
+                     const int* select, const int* weights, const int* flags, bool restrictWithin) {
+  if (m != m2) return true;
+  if (n <= 0 || p <= 0) return false;
+  Multipliers mult;
+  mult.scale.assign(static_cast<std::size_t>(m), 1.0);
+  mult.col.assign(static_cast<std::size_t>(m), nullptr);
+  if (weights)
+    for (int k = 0; k < m; ++k) mult.scale[static_cast<std::size_t>(k)] = weights[k];
+  if (flags) {
+    mult.colFlag.resize(static_cast<std::size_t>(p));
+    mult.colOne.resize(static_cast<std::size_t>(p));
+    for (int j = 0; j < p; ++j) {
+      mult.colFlag[static_cast<std::size_t>(j)] = flags[j];
+      mult.colOne[static_cast<std::size_t>(j)] = flags[j] == 1 ? 1.0 : 0.0;
+    }
+    // Restricted: flags[k] * flags[j]; unrestricted: 1 for a row whose flag
+    // is 1, else whether the column's flag is 1.
+    for (int k = 0; k < m; ++k) {
+      const std::size_t uk = static_cast<std::size_t>(k);
+      if (restrictWithin) {
+        mult.scale[uk] = flags[k];
+        mult.col[uk] = mult.colFlag.data();
+      } else if (flags[k] != 1) {
+        mult.col[uk] = mult.colOne.data();
+      }
+    }
+  }
+  const int threads = std::max(1, std::min(omp_get_max_threads(), n));
+  // Scratch per thread, allocated before the parallel region so that an
+  // allocation failure surfaces on the calling thread; rows padded to whole
+  // cache lines so that threads do not share lines.
+  const int stride = (p + 7) / 8 * 8 + 8;
+  Matrix<double> scratch(threads, 2 * stride);
+  Matrix<double> Bz(m, p), Bin(m, p);
+  for (int k = 0; k < m; ++k)
+    for (int j = 0; j < p; ++j) {
+      const bool present = Present(B[k][j]);
+      Bz[k][j] = present ? B[k][j] : 0.0;
+      Bin[k][j] = present ? 1.0 : 0.0;
+    }
+#pragma omp parallel for schedule(static) num_threads(threads)
+  for (int i = 0; i < n; ++i) {
+    double* own = scratch[omp_get_thread_num()];
+    WeightedProductRow(m, p, A[i], B, Bz, Bin, Z[i], select, mult, own, own + stride);
+  }
+  return false;
+}
+
+// Pair difference from a resemblance value: R itself for dissimilarities,
+// 1 - R for similarities, or its square root. A slightly negative difference
+// (a similarity a rounding step above 1) counts as 0 rather than giving NaN.
+inline double PairDelta(double r, bool isDissimilarity, bool sqrtOpt) {
+  double d = isDissimilarity ? r : 1.0 - r;
+  if (sqrtOpt) d = d > 0.0 ? std::sqrt(d) : 0.0;
+  return d;
+}
+
+}  // namespace
+
+bool MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const double* const* A,
+                                      const double* const* B, double** Z, const int* select,
+                                      const int* weights) {
+  return WeightedProduct(n, m, m2, p, A, B, Z, select, weights, nullptr, false);
+}
+
+bool MatrixProdSelectMV_Adjust_Weight(int n, int m, int m2, int p, const double* const* A,
+                                      const double* const* B, double** Z, const int* select, const int* flags,
+                                      bool restrictWithin) {
+  return WeightedProduct(n, m, m2, p, A, B, Z, select, nullptr, flags, restrictWithin);
+}
+
+bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* const* R, double* Q,
+                            bool isDissimilarity, bool sqrtOpt, const int* flags, bool restrictWithin,
+                            bool relative) {
+  if (n <= 0) return true;
+  if (s <= 0) {
+    std::fill(Q, Q + n, 0.0);
+    return true;
+  }
+  // The weighted pair differences do not depend on the community: compute
+  // them (and their square roots) once. known marks pairs whose resemblance
+  // is present; only the strict upper triangle is used.
+  Matrix<double> delta(s, s);
+  Matrix<unsigned char> known(s, s);
+  for (int a = 0; a < s; ++a)
+    for (int b = a + 1; b < s; ++b) {
+      const double r = R[a][b];
+      if (!Present(r)) continue;
+      known[a][b] = 1;
+      delta[a][b] = PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt);
+    }
+
+  std::vector<int> idx(static_cast<std::size_t>(s));
+  std::vector<double> prop(static_cast<std::size_t>(s));
+  for (int i = 0; i < n; ++i) {
+    const double* w = W[i];
+    double scale = 1.0;
+    if (relative) {
+      double sum = 0.0;
+      for (int a = 0; a < s; ++a)
+        if (Present(w[a])) sum += w[a];
+      if (!(sum > 0.0)) {
+        Q[i] = 0.0;
+        continue;
+      }
+      scale = sum;
+    }
+    // Only OTUs present with a non-zero abundance contribute to any sum.
+    int cnt = 0;
+    for (int a = 0; a < s; ++a) {
+      const double x = w[a];
+      if (!Present(x) || x == 0.0) continue;
+      idx[static_cast<std::size_t>(cnt)] = a;
+      prop[static_cast<std::size_t>(cnt)] = relative ? x / scale : x;
+      ++cnt;
+    }
+    double q = 0.0, covered = 0.0, all = 0.0;
+    for (int u = 0; u < cnt; ++u) {
+      const int a = idx[static_cast<std::size_t>(u)];
+      const double pa = prop[static_cast<std::size_t>(u)];
+      const double* drow = delta[a];
+      const unsigned char* krow = known[a];
+      for (int v = u + 1; v < cnt; ++v) {
+        const int b = idx[static_cast<std::size_t>(v)];
+        const double pab = pa * prop[static_cast<std::size_t>(v)];
+        all += pab;
+        if (krow[b]) {
+          q += drow[b] * pab;
+          covered += pab;
+        }
+      }
+    }
+    if (covered > 0.0 && all > 0.0) q *= all / covered;
+    Q[i] = 2.0 * q;
+  }
+  return true;
+}
+
+double RaoIndex_Weight(int s, const double* w, const double* const* R, bool isDissimilarity, bool sqrtOpt,
+                       const int* flags, bool restrictWithin) {
+  double total = 0.0;
+  for (int a = 0; a < s; ++a)
+    if (Present(w[a])) total += w[a];
+  if (!(total > 0.0)) return 0.0;
+  double q = 0.0;
+  for (int a = 0; a < s; ++a) {
+    if (!Present(w[a]) || w[a] == 0.0) continue;
+    const double pa = w[a] / total;
+    for (int b = 0; b < s; ++b) {
+      if (!Present(w[b]) || w[b] == 0.0) continue;
+      // Read the resemblance from the upper triangle, as if it were mirrored.
+      const double r = a <= b ? R[a][b] : R[b][a];
+      if (!Present(r)) continue;
+      const int mult = PairFlag(flags, restrictWithin, a, b);
+      if (mult == 0) continue;
+      q += mult * pa * (w[b] / total) * PairDelta(r, isDissimilarity, sqrtOpt);
+    }
+  }
+  return q;
+}
+
+}  // namespace kalios

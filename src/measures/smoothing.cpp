@@ -1,0 +1,178 @@
+#include "measures/smoothing.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "numlib/matrix.h"
+
+namespace kalios {
+namespace {
+
+constexpr double kMissing = -999.0;
+
+inline bool Present(double x) { return x != kMissing; }
+
+}  // namespace
+
+void ConditionalProb(int n, int s, const double* const* X, double** M, int mode, bool rowNormalize) {
+  if (s <= 0) return;
+  for (int a = 0; a < s; ++a)
+    for (int b = 0; b < s; ++b) M[a][b] = 0.0;
+
+  // Accumulate community by community over the OTUs that take part, so that a
+  // sparse community costs only its pairs; each cell still sums its
+  // communities in ascending order.
+  std::vector<int> present(static_cast<std::size_t>(s));
+  std::vector<int> positive(static_cast<std::size_t>(s));
+  if (mode == 0 || mode == 1 || mode == 2) {
+    for (int c = 0; c < n; ++c) {
+      const double* x = X[c];
+      int np = 0, npos = 0;
+      for (int a = 0; a < s; ++a) {
+        if (!Present(x[a])) continue;
+        present[static_cast<std::size_t>(np++)] = a;
+        if (x[a] > 0.0) positive[static_cast<std::size_t>(npos++)] = a;
+      }
+      if (mode == 0) {
+        for (int u = 0; u < npos; ++u) {
+          double* row = M[positive[static_cast<std::size_t>(u)]];
+          for (int v = 0; v < npos; ++v) row[positive[static_cast<std::size_t>(v)]] += 1.0;
+        }
+      } else if (mode == 1) {
+        // M[a][b] += X[c][a] for every b with X[c][b] > 0 and a present.
+        for (int u = 0; u < np; ++u) {
+          const int a = present[static_cast<std::size_t>(u)];
+          const double xa = x[a];
+          if (xa == 0.0) continue;
+          double* row = M[a];
+          for (int v = 0; v < npos; ++v) row[positive[static_cast<std::size_t>(v)]] += xa;
+        }
+      } else {
+        for (int u = 0; u < np; ++u) {
+          const int a = present[static_cast<std::size_t>(u)];
+          const double xa = x[a];
+          if (xa == 0.0) continue;
+          double* row = M[a];
+          for (int v = 0; v < np; ++v) {
+            const int b = present[static_cast<std::size_t>(v)];
+            row[b] += xa * x[b];
+          }
+        }
+      }
+    }
+  }
+
+  if (mode != 2) {
+    for (int a = 0; a < s; ++a) {
+      const double d = M[a][a];
+      if (d > 0.0)
+        for (int b = 0; b < s; ++b)
+          if (b != a) M[a][b] /= d;
+      M[a][a] = 1.0;
+    }
+  }
+  if (rowNormalize) {
+    for (int a = 0; a < s; ++a) {
+      double sum = 0.0;
+      for (int b = 0; b < s; ++b)
+        if (Present(M[a][b])) sum += M[a][b];
+      if (sum == 0.0) sum = 1.0;
+      for (int b = 0; b < s; ++b)
+        if (Present(M[a][b])) M[a][b] /= sum;
+    }
+  }
+}
+
+void ConditionalProb(int n, int s, const double* const* X, double** M, int mode) {
+  ConditionalProb(n, s, X, M, mode, mode == 2);
+}
+
+void BealsSmoothing(int n, int s, const double* const* W, const double* const* X, double** Y, bool includeOpt,
+                    int mode, bool oddsOpt) {
+  if (n <= 0 || s <= 0) return;
+  Matrix<double> M(s, s);
+  ConditionalProb(n, s, X, M, mode, oddsOpt);
+  if (!includeOpt) {
+    for (int b = 0; b < s; ++b) M[b][b] = 0.0;
+    if (oddsOpt)
+      for (int a = 0; a < s; ++a)
+        for (int b = 0; b < s; ++b) M[a][b] = M[a][b] / (1.0 - M[a][b]);
+  }
+
+  std::vector<double> prof(static_cast<std::size_t>(s));
+  std::vector<int> nz(static_cast<std::size_t>(s));
+  for (int c = 0; c < n; ++c) {
+    // Community profile: abundances over their total (a zero total stays 1).
+    double sum = 0.0;
+    for (int a = 0; a < s; ++a)
+      if (Present(W[c][a])) sum += W[c][a];
+    if (sum == 0.0) sum = 1.0;
+    int cnt = 0;
+    bool anyPresent = false;
+    for (int a = 0; a < s; ++a) {
+      const double w = W[c][a];
+      if (!Present(w)) {
+        prof[static_cast<std::size_t>(a)] = kMissing;
+        continue;
+      }
+      anyPresent = true;
+      prof[static_cast<std::size_t>(a)] = w / sum;
+      if (w != 0.0) nz[static_cast<std::size_t>(cnt++)] = a;
+    }
+    double* y = Y[c];
+    for (int b = 0; b < s; ++b) y[b] = 0.0;
+    // Only the OTUs with a non-zero share contribute to any estimate.
+    for (int u = 0; u < cnt; ++u) {
+      const int a = nz[static_cast<std::size_t>(u)];
+      const double pa = prof[static_cast<std::size_t>(a)];
+      const double* m = M[a];
+      for (int b = 0; b < s; ++b) y[b] += pa * m[b];
+    }
+    if (includeOpt) {
+      // A community with no present value has no estimate at all.
+      if (!anyPresent)
+        for (int b = 0; b < s; ++b) y[b] = kMissing;
+      continue;
+    }
+    for (int b = 0; b < s; ++b) {
+      const double pb = prof[static_cast<std::size_t>(b)];
+      if (pb == 1.0) {
+        y[b] = 0.0;  // the only OTU of its community: nothing else to go by
+      } else if (Present(pb)) {
+        y[b] /= (1.0 - pb);
+      }
+      // A missing target share leaves the estimate from the others as it is.
+    }
+  }
+}
+
+void BealsSmoothing(int n, int s, const double* const* W, const double* const* X, double** Y, bool includeOpt,
+                    int mode) {
+  BealsSmoothing(n, s, W, X, Y, includeOpt, mode, mode == 2);
+}
+
+bool NNCRD(int n, const double* const* D1, const double* const* D2, double* out) {
+  for (int i = 0; i < n; ++i) {
+    int nearest = -1;
+    for (int j = 0; j < n; ++j) {
+      if (j == i || !Present(D1[i][j])) continue;
+      if (nearest < 0 || D1[i][j] < D1[i][nearest]) nearest = j;
+    }
+    if (nearest < 0) {
+      out[i] = 0.0;
+      continue;
+    }
+    const double dmin = D1[i][nearest];
+    double sum = 0.0;
+    int cnt = 0;
+    for (int j = 0; j < n; ++j) {
+      if (j == i || D1[i][j] != dmin || !Present(D2[i][j])) continue;
+      sum += D2[i][j];
+      ++cnt;
+    }
+    out[i] = cnt ? sum / cnt : kMissing;
+  }
+  return true;
+}
+
+}  // namespace kalios

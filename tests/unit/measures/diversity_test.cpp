@@ -1,0 +1,233 @@
+#include "measures/diversity.h"
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/compare.h"
+
+namespace kalios {
+namespace {
+
+using test::JsonMatrix;
+using test::LoadJson;
+using test::MatricesClose;
+using test::ReadFixtureNumbers;
+
+Matrix<double> Rows(std::initializer_list<std::vector<double>> rows) {
+  Matrix<double> m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
+  int i = 0;
+  for (const auto& r : rows) {
+    for (int j = 0; j < m.cols(); ++j) m[i][j] = r[static_cast<size_t>(j)];
+    ++i;
+  }
+  return m;
+}
+
+Matrix<double> Identity(int s) {
+  Matrix<double> m(s, s);
+  for (int i = 0; i < s; ++i) m[i][i] = 1.0;
+  return m;
+}
+
+void ExpectVectorClose(const std::vector<double>& got, const nlohmann::json& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_CLOSE(got[i], want[i].get<double>()) << "at " << i;
+}
+
+struct FixtureSet {
+  const char* name;
+  int otus, communities, traits;
+};
+void PrintTo(const FixtureSet& f, std::ostream* os) { *os << f.name; }
+
+class DiversityFixture : public ::testing::TestWithParam<FixtureSet> {};
+
+// Community weighted means with missing traits, the fuzzy-weighted composition
+// and the Rao entropies against the independently computed reference values.
+TEST_P(DiversityFixture, MatchesReferenceValues) {
+  const FixtureSet f = GetParam();
+  const std::string dir = f.name;
+  const auto js = LoadJson(dir + "/expected.json");
+  const int n = f.communities, s = f.otus, p = f.traits;
+  const Matrix<double> B = ReadFixtureNumbers(dir + "/B.txt", s, p);
+  const Matrix<double> Wtcap = JsonMatrix(js["Wtcap"]);
+  const Matrix<double> Wtdap = JsonMatrix(js["Wtdap"]);
+  const Matrix<double> U = JsonMatrix(js["U"]);
+  const Matrix<double> S = JsonMatrix(js["S"]);
+  const std::vector<int> ones(static_cast<size_t>(s), 1);
+
+  Matrix<double> T(n, p);
+  EXPECT_FALSE(MatrixProdSelectMV_Adjust_Weight(n, s, s, p, Wtcap, B, T, nullptr, ones.data()));
+  EXPECT_TRUE(MatricesClose(T, JsonMatrix(js["T_raw"])));
+
+  Matrix<double> X(n, s);
+  EXPECT_FALSE(MatrixProdSelectMV_Adjust_Weight(n, s, s, s, Wtdap, U, X, nullptr, ones.data(), false));
+  EXPECT_TRUE(MatricesClose(X, JsonMatrix(js["X"])));
+
+  const Matrix<double> I = Identity(s);
+  std::vector<double> D(static_cast<size_t>(n)), Rf(static_cast<size_t>(n));
+  EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wtcap, I, D.data(), false, false, ones.data(), false, false));
+  ExpectVectorClose(D, js["D_GiniSimpson"]);
+  EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wtcap, S, Rf.data(), false, true, ones.data(), false, false));
+  ExpectVectorClose(Rf, js["Rf"]);
+
+  // The single-community form sums all ordered pairs; with zero self
+  // differences it gives the same entropy, and must not need R mirrored.
+  std::vector<double> single(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    single[static_cast<size_t>(i)] = RaoIndex_Weight(s, Wtcap[i], S, false, true, ones.data(), false);
+  ExpectVectorClose(single, js["Rf"]);
+  // Relative abundances computed inside from raw counts give the same values.
+  const Matrix<double> Wraw = ReadFixtureNumbers(dir + "/W.txt", n, s);
+  EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wraw, S, Rf.data(), false, true, nullptr, false, true));
+  ExpectVectorClose(Rf, js["Rf"]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, DiversityFixture,
+                         ::testing::Values(FixtureSet{"small", 8, 6, 4}, FixtureSet{"mixed", 12, 10, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DiversityFixturePhylogeny, RaoWithoutSquareRootAndPhylogeneticProduct) {
+  const auto js = LoadJson("small/expected.json");
+  const int n = 6, s = 8;
+  const Matrix<double> Wtcap = JsonMatrix(js["Wtcap"]);
+  const Matrix<double> SF = JsonMatrix(js["phylogeny"]["SF"]);
+  std::vector<double> Rp(static_cast<size_t>(n));
+  RaoIndex_Weight_Matrix(n, s, Wtcap, SF, Rp.data(), false, false, nullptr, false, false);
+  ExpectVectorClose(Rp, js["phylogeny"]["Rp"]);
+  Matrix<double> P(n, s);
+  MatrixProdSelectMV_Adjust_Weight(n, s, s, s, JsonMatrix(js["Wtdap"]), JsonMatrix(js["phylogeny"]["Q"]), P,
+                                   nullptr, nullptr, true);
+  EXPECT_TRUE(MatricesClose(P, JsonMatrix(js["phylogeny"]["P"])));
+}
+
+TEST(WeightedProduct, MissingTraitsGiveMissingMeans) {
+  // Community 0 holds only OTUs 0 and 1, both without trait 0; OTU 2 (absent,
+  // abundance 0) has it. Community 1 is empty. Community 2 misses OTU 1's value.
+  const Matrix<double> A = Rows({{0.5, 0.5, 0.0}, {0.0, 0.0, 0.0}, {0.25, -999.0, 0.75}});
+  const Matrix<double> B = Rows({{-999.0, 1.0}, {-999.0, 3.0}, {7.0, 5.0}});
+  Matrix<double> Z(3, 2);
+  EXPECT_FALSE(MatrixProdSelectMV_Adjust_Weight(3, 3, 3, 2, A, B, Z, nullptr, nullptr));
+  EXPECT_EQ(Z[0][0], -999.0);
+  EXPECT_CLOSE(Z[0][1], 2.0);
+  // An empty community keeps the plain product, 0, where some term existed.
+  EXPECT_EQ(Z[1][0], 0.0);
+  EXPECT_EQ(Z[1][1], 0.0);
+  // Mean over the OTUs with a known trait, times the community total.
+  EXPECT_CLOSE(Z[2][0], 7.0);
+  EXPECT_CLOSE(Z[2][1], 0.25 * 1 + 0.75 * 5);
+
+  // A trait missing for every OTU of an empty community: no term at all.
+  const Matrix<double> B2 = Rows({{-999.0}, {-999.0}, {-999.0}});
+  Matrix<double> Z2(3, 1);
+  MatrixProdSelectMV_Adjust_Weight(3, 3, 3, 1, A, B2, Z2, nullptr, nullptr);
+  EXPECT_EQ(Z2[1][0], -999.0);
+}
+
+TEST(WeightedProduct, SelectionWeightsFlagsAndShapeMismatch) {
+  const Matrix<double> A = Rows({{0.5, 0.5}});
+  const Matrix<double> B = Rows({{2.0, 10.0}, {4.0, 20.0}});
+  Matrix<double> Z(1, 2, 9.0);
+  const int select[] = {0, 1};
+  const int weights[] = {1, 0};
+  MatrixProdSelectMV_Adjust_Weight(1, 2, 2, 2, A, B, Z, select, weights);
+  EXPECT_EQ(Z[0][0], 0.0);               // not selected
+  EXPECT_CLOSE(Z[0][1], 0.5 * 10.0);     // the zero-weighted term drops out
+
+  // Flags (1, 0): without restriction every pair touching OTU 0 counts; with
+  // the restriction only pairs of flagged OTUs.
+  const int flags[] = {1, 0};
+  MatrixProdSelectMV_Adjust_Weight(1, 2, 2, 2, A, B, Z, nullptr, flags, false);
+  EXPECT_CLOSE(Z[0][0], 0.5 * 2 + 0.5 * 4);
+  EXPECT_CLOSE(Z[0][1], 0.5 * 10);
+  MatrixProdSelectMV_Adjust_Weight(1, 2, 2, 2, A, B, Z, nullptr, flags, true);
+  EXPECT_CLOSE(Z[0][0], 0.5 * 2);
+  EXPECT_EQ(Z[0][1], 0.0);
+
+  Matrix<double> untouched(1, 2, 9.0);
+  EXPECT_TRUE(MatrixProdSelectMV_Adjust_Weight(1, 2, 3, 2, A, B, untouched, nullptr, nullptr));
+  EXPECT_TRUE(MatrixProdSelectMV_Adjust_Weight(1, 2, 3, 2, A, B, untouched, nullptr, flags, true));
+  EXPECT_EQ(untouched[0][0], 9.0);
+  EXPECT_EQ(untouched[0][1], 9.0);
+}
+
+TEST(WeightedProduct, SameBitsWithOneAndSeveralThreads) {
+  const int n = 97, m = 130, p = 11;
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Matrix<double> A(n, m), B(m, p);
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k < m; ++k) {
+      const double x = u(gen);
+      A[i][k] = x < 0.4 ? 0.0 : (x > 0.98 ? -999.0 : x);
+    }
+  for (int k = 0; k < m; ++k)
+    for (int j = 0; j < p; ++j) B[k][j] = u(gen) < 0.05 ? -999.0 : u(gen) * 100.0;
+  std::vector<int> weights(static_cast<size_t>(m), 1), flags(static_cast<size_t>(m), 1);
+  for (int k = 0; k < m; k += 9) weights[static_cast<size_t>(k)] = 0, flags[static_cast<size_t>(k)] = 0;
+
+  const int saved = omp_get_max_threads();
+  Matrix<double> Z1(n, p), Zs(n, p), F1(n, p), Fs(n, p);
+  omp_set_num_threads(1);
+  MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Z1, nullptr, weights.data());
+  MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, F1, nullptr, flags.data(), true);
+  omp_set_num_threads(4);
+  MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Zs, nullptr, weights.data());
+  MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Fs, nullptr, flags.data(), true);
+  omp_set_num_threads(saved);
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(std::memcmp(Z1[i], Zs[i], sizeof(double) * p), 0) << "row " << i;
+    EXPECT_EQ(std::memcmp(F1[i], Fs[i], sizeof(double) * p), 0) << "row " << i;
+  }
+}
+
+TEST(RaoEntropy, GiniSimpsonCases) {
+  const Matrix<double> I2 = Identity(2);
+  const Matrix<double> W = Rows({{0.5, 0.5}, {1.0, 0.0}, {3.0, 3.0}});
+  double Q[3];
+  RaoIndex_Weight_Matrix(3, 2, W, I2, Q, false, false, nullptr, false, false);
+  EXPECT_CLOSE(Q[0], 0.5);
+  EXPECT_EQ(Q[1], 0.0);
+  RaoIndex_Weight_Matrix(3, 2, W, I2, Q, false, false, nullptr, false, true);
+  EXPECT_CLOSE(Q[2], 0.5);  // relative: counts become proportions
+  EXPECT_CLOSE(RaoIndex_Weight(2, W[0], I2, false, false, nullptr, false), 0.5);
+  EXPECT_EQ(RaoIndex_Weight(2, W[1], I2, false, false, nullptr, false), 0.0);
+  const double empty[] = {0.0, 0.0};
+  EXPECT_EQ(RaoIndex_Weight(2, empty, I2, false, false, nullptr, false), 0.0);
+}
+
+TEST(RaoEntropy, SquareRootMissingResemblancesAndFlags) {
+  // Dissimilarities: d01 = 0.25, d02 missing, d12 = 0.64.
+  const Matrix<double> D = Rows({{0, 0.25, -999.0}, {0, 0, 0.64}, {0, 0, 0}});
+  const double third = 1.0 / 3.0;
+  const Matrix<double> W = Rows({{0.5, 0.5, 0.0}, {third, third, third}});
+  double Q[2];
+  RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, true, nullptr, false, false);
+  EXPECT_CLOSE(Q[0], 2 * 0.5 * 0.25);  // sqrt(0.25) * 0.25 twice
+  // Two of three pairs known: their sum is scaled up to all three pairs.
+  EXPECT_CLOSE(Q[1], 2 * (0.5 + 0.8) / 9 * 1.5);
+  RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, nullptr, false, false);
+  EXPECT_CLOSE(Q[0], 2 * 0.25 * 0.25);
+
+  // Flag 0 on OTU 1: with the restriction no pair with OTU 1 counts, yet the
+  // pair still covers its share, so nothing is rescaled.
+  const int flags[] = {1, 0, 1};
+  RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, true, false);
+  EXPECT_EQ(Q[0], 0.0);
+  EXPECT_EQ(Q[1], 0.0);
+  RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, false, false);
+  EXPECT_CLOSE(Q[0], 2 * 0.25 * 0.25);
+
+  // A similarity a rounding step above 1 gives a zero difference, not NaN.
+  const Matrix<double> S = Rows({{1, 1.0000001}, {0, 1}});
+  RaoIndex_Weight_Matrix(1, 2, W, S, Q, false, true, nullptr, false, false);
+  EXPECT_EQ(Q[0], 0.0);
+}
+
+}  // namespace
+}  // namespace kalios
