@@ -1,6 +1,8 @@
 #include "shell/console.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 
 namespace kalios {
@@ -51,29 +53,39 @@ void TextIn::SkipSpace() {
   Unget(c);
 }
 
-int TextIn::ScanDouble(double& x) {
+// Skips white space and takes an optional sign into s; returns the character
+// after it, or kEof when input ended before any character.
+int TextIn::BeginNumber(std::string& s) {
   SkipSpace();
   int c = Get();
   if (c == kEof) return kEof;
-  std::string s;
   if (c == '+' || c == '-') {
     s.push_back(static_cast<char>(c));
     c = Get();
   }
+  return c;
+}
+
+// Appends the run of digits that starts with c; c ends as the first non-digit.
+int TextIn::TakeDigits(int& c, std::string& s) {
   int digits = 0;
   while (c != kEof && std::isdigit(c)) {
     s.push_back(static_cast<char>(c));
     ++digits;
     c = Get();
   }
+  return digits;
+}
+
+int TextIn::ScanDouble(double& x) {
+  std::string s;
+  int c = BeginNumber(s);
+  if (c == kEof && s.empty()) return kEof;
+  int digits = TakeDigits(c, s);
   if (c == '.') {
     s.push_back('.');
     c = Get();
-    while (c != kEof && std::isdigit(c)) {
-      s.push_back(static_cast<char>(c));
-      ++digits;
-      c = Get();
-    }
+    digits += TakeDigits(c, s);
   }
   if (digits == 0) {
     // Like fscanf, the sign or point already taken is lost; the character that
@@ -88,11 +100,7 @@ int TextIn::ScanDouble(double& x) {
       e.push_back(static_cast<char>(c2));
       c2 = Get();
     }
-    if (c2 != kEof && std::isdigit(c2)) {
-      while (c2 != kEof && std::isdigit(c2)) {
-        e.push_back(static_cast<char>(c2));
-        c2 = Get();
-      }
+    if (TakeDigits(c2, e) > 0) {
       s += e;
       c = c2;
     } else {
@@ -108,24 +116,15 @@ int TextIn::ScanDouble(double& x) {
 }
 
 int TextIn::ScanInt(int& x) {
-  SkipSpace();
-  int c = Get();
-  if (c == kEof) return kEof;
   std::string s;
-  if (c == '+' || c == '-') {
-    s.push_back(static_cast<char>(c));
-    c = Get();
-  }
-  int digits = 0;
-  while (c != kEof && std::isdigit(c)) {
-    s.push_back(static_cast<char>(c));
-    ++digits;
-    c = Get();
-  }
+  int c = BeginNumber(s);
+  if (c == kEof && s.empty()) return kEof;
+  int digits = TakeDigits(c, s);
   Unget(c);
   if (digits == 0) return 0;
-  long v = std::strtol(s.c_str(), nullptr, 10);
-  x = static_cast<int>(v);
+  // Values beyond the range of int are held at its bounds instead of wrapping.
+  long long v = std::strtoll(s.c_str(), nullptr, 10);
+  x = static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
   return 1;
 }
 

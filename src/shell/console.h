@@ -43,6 +43,8 @@ class TextIn {
 
  private:
   TextIn(std::unique_ptr<std::ifstream> owned, std::string name);
+  int BeginNumber(std::string& s);
+  int TakeDigits(int& c, std::string& s);
   std::unique_ptr<std::ifstream> owned_;
   std::istream* is_;
   std::string name_;
