@@ -1,10 +1,8 @@
 #include "measures/contingency.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <string>
 
+#include "numlib/print.h"
 #include "shell/cformat.h"
 
 namespace kalios {
@@ -96,12 +94,11 @@ void PrintContingencyTable(std::ostream& os, int iVar, int jVar, const Contingen
   for (double v : table.colStates) Print(os, "%g\t", v);
   Print(os, "\n");
   // Aligned layout: every cell right-aligned in the width of the longest one.
-  int width = 0;
-  for (double v : table.cells) width = std::max(width, static_cast<int>(Format("%.*g", kTableDigits, v).size()));
-  for (int r = 0; r < table.rows(); ++r) {
-    for (int c = 0; c < table.cols(); ++c) Print(os, "%*.*g\t", width, kTableDigits, table.at(r, c));
-    Print(os, "\n");
-  }
+  // A table without columns has no cells: its rows print empty and point nowhere.
+  std::vector<const double*> rows(table.rowStates.size(), nullptr);
+  if (!table.cells.empty())
+    for (size_t r = 0; r < rows.size(); ++r) rows[r] = table.cells.data() + r * table.colStates.size();
+  PrintMatrix(os, table.rows(), table.cols(), rows.data(), kTableDigits, 0);
 }
 
 TableEntropies EntropyMV(const ContingencyTable& table, double alpha) {
