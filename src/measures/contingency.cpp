@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "numlib/print.h"
+#include "numlib/matrix.h"
 #include "shell/cformat.h"
 
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
 // Table cells are counts: enough digits to print any int exactly.
 constexpr int kTableDigits = 10;
 
@@ -21,7 +21,7 @@ int StateIndex(const std::vector<double>& states, double v) {
 void ListStates(int p, const double* x, std::vector<double>& states) {
   states.clear();
   for (int k = 0; k < p; ++k)
-    if (x[k] != kMissing && StateIndex(states, x[k]) < 0) states.push_back(x[k]);
+    if (x[k] != kMissingValue && StateIndex(states, x[k]) < 0) states.push_back(x[k]);
 }
 
 // Proportions of the cells, rows and columns of a table with a positive total.
@@ -78,7 +78,7 @@ void ContingencyMV(int p, const double* x, const double* y, ContingencyTable& ta
   table.cells.assign(table.rowStates.size() * table.colStates.size(), 0.0);
   table.total = 0;
   for (int k = 0; k < p; ++k) {
-    if (x[k] == kMissing || y[k] == kMissing) continue;
+    if (x[k] == kMissingValue || y[k] == kMissingValue) continue;
     int r = StateIndex(table.rowStates, x[k]);
     int c = StateIndex(table.colStates, y[k]);
     table.cells[static_cast<size_t>(r) * table.colStates.size() + static_cast<size_t>(c)] += 1.0;

@@ -17,9 +17,7 @@
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
-
-inline bool Present(double v) { return v != kMissing; }
+inline bool Present(double v) { return v != kMissingValue; }
 inline double RoundSingle(double v) { return static_cast<double>(static_cast<float>(v)); }
 
 // Inverts the m x m matrix a (row major) in place by Gauss-Jordan elimination with
@@ -214,7 +212,7 @@ int ResemblanceLib(int n, int p, const double* const* data, double** D, int orie
         if (squareOpt == 1)
           D[i][j] = v * v;
         else
-          D[i][j] = v >= 0 ? std::sqrt(v) : kMissing;
+          D[i][j] = v >= 0 ? std::sqrt(v) : kMissingValue;
       }
   }
   UpperToLowerMatrix(n, D);
@@ -350,7 +348,7 @@ void GowerMVPartial_dAbsences(int n, int type, const double* x, double** S, doub
   for (int i = 0; i < n; ++i)
     for (int j = i; j < n; ++j) {
       double a = v[static_cast<size_t>(i)], b = v[static_cast<size_t>(j)];
-      double s = kMissing;
+      double s = kMissingValue;
       if (weight > 0 && Present(a) && Present(b)) {
         switch (type) {
           case 1:
@@ -522,7 +520,7 @@ void Mahalanobis(int n, int p, const double* const* data, double** D) {
         if (InvertInPlace(m, sub)) inv = sub.data();
       }
       if (!inv) {
-        D[i][j] = kMissing;
+        D[i][j] = kMissingValue;
         continue;
       }
       double q = 0;
@@ -606,14 +604,14 @@ void JaccardDissimilarity(int n, int p, const double* const* data, double** D) {
 void JaccardTurnover(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double den = a + 2 * std::min(b, c);
-    return den > 0 ? 2 * std::min(b, c) / den : kMissing;
+    return den > 0 ? 2 * std::min(b, c) / den : kMissingValue;
   });
 }
 
 void JaccardNestedness(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double lo = std::min(b, c), hi = std::max(b, c);
-    if (a + 2 * lo == 0 || a + b + c < 1) return kMissing;
+    if (a + 2 * lo == 0 || a + b + c < 1) return kMissingValue;
     return (hi - lo) / (a + b + c) * (a / (a + 2 * lo));
   });
 }
@@ -628,14 +626,14 @@ void SorensenDissimilarity(int n, int p, const double* const* data, double** D) 
 void SorensenTurnover(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double den = a + std::min(b, c);
-    return den > 0 ? std::min(b, c) / den : kMissing;
+    return den > 0 ? std::min(b, c) / den : kMissingValue;
   });
 }
 
 void SorensenNestedness(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double lo = std::min(b, c), hi = std::max(b, c);
-    if (a + lo == 0 || 2 * a + b + c < 1) return kMissing;
+    if (a + lo == 0 || 2 * a + b + c < 1) return kMissingValue;
     return (hi - lo) / (2 * a + b + c) * (a / (a + lo));
   });
 }

@@ -8,16 +8,11 @@
 #include "measures/resemblance.h"
 #include "measures/transform.h"
 #include "numlib/linalg.h"
+#include "numlib/matrix.h"
 #include "session/partition.h"
 #include "testing/random.h"
 
 namespace kalios {
-
-namespace {
-
-constexpr double kMissing = -999.0;
-
-}  // namespace
 
 void CrispBelonging(int n, int k, const int* partition, double** U) {
   std::vector<int> labels(static_cast<std::size_t>(std::max(n, 1)));
@@ -73,7 +68,7 @@ void FuzzyBelonging(int n, int k, const double* const* S, const int* partition, 
     }
   }
 
-  for (int i = 0; i < n; ++i) std::fill(U[i], U[i] + k, kMissing);
+  for (int i = 0; i < n; ++i) std::fill(U[i], U[i] + k, kMissingValue);
 
   // Each thread writes only its own rows of U.
 #pragma omp parallel for schedule(static)
@@ -82,16 +77,16 @@ void FuzzyBelonging(int n, int k, const double* const* S, const int* partition, 
     for (int j = 0; j < n; ++j) {
       if (j != i && (duplicate[j] || representative[i] == representative[j])) continue;
       const int t = typeOf[j];
-      if (t >= k || sym[i][j] == kMissing) continue;
-      if (row[t] == kMissing) row[t] = 0.0;
+      if (t >= k || sym[i][j] == kMissingValue) continue;
+      if (row[t] == kMissingValue) row[t] = 0.0;
       row[t] += similarity(sym[i][j]) / count[t];
     }
     double sum = 0;
     for (int t = 0; t < k; ++t)
-      if (row[t] != kMissing) sum += row[t];
+      if (row[t] != kMissingValue) sum += row[t];
     if (sum == 0) sum = 1;
     for (int t = 0; t < k; ++t)
-      if (row[t] != kMissing) row[t] /= sum;
+      if (row[t] != kMissingValue) row[t] /= sum;
   }
 }
 
@@ -120,11 +115,11 @@ void AverageGower(int p, int n, const Array3<double>& P, double** S, Weight weig
       double num = 0, den = 0;
       for (int k = 0; k < p; ++k) {
         const double w = weightOf(k);
-        if (!(w > 0) || P[i][j][k] == kMissing) continue;
+        if (!(w > 0) || P[i][j][k] == kMissingValue) continue;
         num += P[i][j][k];
         den += w;
       }
-      S[i][j] = den > 0 ? num / den : kMissing;
+      S[i][j] = den > 0 ? num / den : kMissingValue;
     }
   // An OTU is identical to itself even when none of its traits can be
   // compared (all missing, or only double absences left out).
