@@ -1,16 +1,14 @@
 #include "measures/contingency.h"
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <string>
 
+#include "numlib/print.h"
+#include "numlib/matrix.h"
 #include "shell/cformat.h"
 
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
 // Table cells are counts: enough digits to print any int exactly.
 constexpr int kTableDigits = 10;
 
@@ -23,7 +21,7 @@ int StateIndex(const std::vector<double>& states, double v) {
 void ListStates(int p, const double* x, std::vector<double>& states) {
   states.clear();
   for (int k = 0; k < p; ++k)
-    if (x[k] != kMissing && StateIndex(states, x[k]) < 0) states.push_back(x[k]);
+    if (x[k] != kMissingValue && StateIndex(states, x[k]) < 0) states.push_back(x[k]);
 }
 
 // Proportions of the cells, rows and columns of a table with a positive total.
@@ -80,7 +78,7 @@ void ContingencyMV(int p, const double* x, const double* y, ContingencyTable& ta
   table.cells.assign(table.rowStates.size() * table.colStates.size(), 0.0);
   table.total = 0;
   for (int k = 0; k < p; ++k) {
-    if (x[k] == kMissing || y[k] == kMissing) continue;
+    if (x[k] == kMissingValue || y[k] == kMissingValue) continue;
     int r = StateIndex(table.rowStates, x[k]);
     int c = StateIndex(table.colStates, y[k]);
     table.cells[static_cast<size_t>(r) * table.colStates.size() + static_cast<size_t>(c)] += 1.0;
@@ -96,12 +94,11 @@ void PrintContingencyTable(std::ostream& os, int iVar, int jVar, const Contingen
   for (double v : table.colStates) Print(os, "%g\t", v);
   Print(os, "\n");
   // Aligned layout: every cell right-aligned in the width of the longest one.
-  int width = 0;
-  for (double v : table.cells) width = std::max(width, static_cast<int>(Format("%.*g", kTableDigits, v).size()));
-  for (int r = 0; r < table.rows(); ++r) {
-    for (int c = 0; c < table.cols(); ++c) Print(os, "%*.*g\t", width, kTableDigits, table.at(r, c));
-    Print(os, "\n");
-  }
+  // A table without columns has no cells: its rows print empty and point nowhere.
+  std::vector<const double*> rows(table.rowStates.size(), nullptr);
+  if (!table.cells.empty())
+    for (size_t r = 0; r < rows.size(); ++r) rows[r] = table.cells.data() + r * table.colStates.size();
+  PrintMatrix(os, table.rows(), table.cols(), rows.data(), kTableDigits, 0);
 }
 
 TableEntropies EntropyMV(const ContingencyTable& table, double alpha) {

@@ -9,9 +9,7 @@
 namespace kalios {
 namespace {
 
-constexpr double kMiss = -999.0;
-
-inline bool Present(double x) { return x != kMiss; }
+inline bool Present(double x) { return x != kMissingValue; }
 
 bool HasMissing(int n, int p, const double* const* X) {
   for (int i = 0; i < n; ++i)

@@ -9,107 +9,24 @@
 #include <vector>
 
 #include "measures/contingency.h"
+#include "measures/covariance.h"
+#include "measures/transform.h"
+#include "numlib/linalg.h"
 #include "numlib/matrix.h"
 
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
-
-inline bool Present(double v) { return v != kMissing; }
+inline bool Present(double v) { return v != kMissingValue; }
 inline double RoundSingle(double v) { return static_cast<double>(static_cast<float>(v)); }
-
-// ---- Stand-ins for the shared transformations, kept private to this file ----
-
-// Ascending mid-ranks of the present values (ties share the mean of their ranks,
-// present values ranked 1..m); missing values stay -999. out may be in.
-void MidRanksMV(int n, const double* in, double* out) {
-  std::vector<std::pair<double, int>> v;
-  v.reserve(static_cast<size_t>(n));
-  for (int k = 0; k < n; ++k)
-    if (Present(in[k])) v.emplace_back(in[k], k);
-  std::stable_sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<double> rank(static_cast<size_t>(n), kMissing);
-  for (size_t s = 0; s < v.size();) {
-    size_t e = s;
-    while (e + 1 < v.size() && v[e + 1].first == v[s].first) ++e;
-    double mid = 0.5 * static_cast<double>(s + e) + 1.0;
-    for (size_t t = s; t <= e; ++t) rank[static_cast<size_t>(v[t].second)] = mid;
-    s = e + 1;
-  }
-  for (int k = 0; k < n; ++k) out[k] = rank[static_cast<size_t>(k)];
-}
-
-// Each row minus the mean of its present values, in place.
-void CenterRowsInPlaceMV(int n, int p, double** x) {
-  for (int i = 0; i < n; ++i) {
-    double s = 0;
-    int m = 0;
-    for (int k = 0; k < p; ++k)
-      if (Present(x[i][k])) s += x[i][k], ++m;
-    if (m == 0) continue;
-    double mean = s / m;
-    for (int k = 0; k < p; ++k)
-      if (Present(x[i][k])) x[i][k] -= mean;
-  }
-}
-
-// Each row divided by the norm of its present values (0 becomes 1), in place.
-void NormalizeRowsInPlaceMV(int n, int p, double** x) {
-  for (int i = 0; i < n; ++i) {
-    double s = 0;
-    for (int k = 0; k < p; ++k)
-      if (Present(x[i][k])) s += x[i][k] * x[i][k];
-    double norm = s > 0 ? std::sqrt(s) : 1.0;
-    for (int k = 0; k < p; ++k)
-      if (Present(x[i][k])) x[i][k] /= norm;
-  }
-}
-
-// Sum of products over the positions where both are present.
-double CrossProduct2VecMV(int p, const double* a, const double* b) {
-  double s = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) s += a[k] * b[k];
-  return s;
-}
-
-// Pairwise-complete covariance (divisor m - 1); 0 with fewer than two common values.
-double Covariance2VecMV(int p, const double* a, const double* b) {
-  double sa = 0, sb = 0;
-  int m = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) sa += a[k], sb += b[k], ++m;
-  if (m < 2) return 0.0;
-  double ma = sa / m, mb = sb / m, s = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) s += (a[k] - ma) * (b[k] - mb);
-  return s / (m - 1);
-}
-
-// Pairwise-complete Pearson correlation; 0 when either vector is constant there.
-double Correlation2VecMV(int p, const double* a, const double* b) {
-  double sa = 0, sb = 0;
-  int m = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) sa += a[k], sb += b[k], ++m;
-  if (m < 1) return 0.0;
-  double ma = sa / m, mb = sb / m, ssa = 0, ssb = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) {
-      ssa += (a[k] - ma) * (a[k] - ma);
-      ssb += (b[k] - mb) * (b[k] - mb);
-    }
-  if (ssa <= 0 || ssb <= 0) return 0.0;
-  double da = std::sqrt(ssa), db = std::sqrt(ssb), r = 0;
-  for (int k = 0; k < p; ++k)
-    if (Present(a[k]) && Present(b[k])) r += (a[k] - ma) / da * ((b[k] - mb) / db);
-  return r;
-}
 
 // Inverts the m x m matrix a (row major) in place by Gauss-Jordan elimination with
 // partial pivoting. A pivot below a relative tolerance means a singular matrix,
 // which is reported as false (a is then of no use).
+// MatrixInverse is not used here on purpose: it calls a matrix singular only on an
+// exactly zero pivot, while the covariance matrix of collinear traits usually keeps
+// a pivot of rounding size, whose inverse would give huge, meaningless distances
+// instead of undefined ones.
 bool InvertInPlace(int m, std::vector<double>& a) {
   auto A = [&](int r, int c) -> double& { return a[static_cast<size_t>(r) * static_cast<size_t>(m) + static_cast<size_t>(c)]; };
   double scale = 0;
@@ -146,17 +63,11 @@ bool InvertInPlace(int m, std::vector<double>& a) {
   return true;
 }
 
+// The n x p matrix x as a new p x n matrix.
 Matrix<double> Transposed(int n, int p, const double* const* x) {
   Matrix<double> t(p, n);
-  for (int i = 0; i < n; ++i)
-    for (int k = 0; k < p; ++k) t[k][i] = x[i][k];
+  TransposeMatrix(n, p, x, t);
   return t;
-}
-
-Matrix<double> Copied(int n, int p, const double* const* x) {
-  Matrix<double> c(n, p);
-  for (int i = 0; i < n; ++i) std::copy(x[i], x[i] + p, c[i]);
-  return c;
 }
 
 bool AnyMissing(int n, int p, const double* const* x) {
@@ -164,11 +75,6 @@ bool AnyMissing(int n, int p, const double* const* x) {
     for (int k = 0; k < p; ++k)
       if (!Present(x[i][k])) return true;
   return false;
-}
-
-void UpperToLower(int n, double** D) {
-  for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j) D[j][i] = D[i][j];
 }
 
 // Fills the diagonal and upper triangle with f(row i, row j).
@@ -231,15 +137,6 @@ void EucliUpperParallel(int n, int p, const double* const* x, double** D, bool m
 // Information divergence term: v ln(2v / s), vanishing unless v and s are positive.
 inline double DivergenceTerm(double v, double s) { return (v > 0 && s > 0) ? v * std::log(2.0 * v / s) : 0.0; }
 
-void CrossProductRowsMV(int n, int p, const double* const* x, double** S) {
-  PairsUpper(n, x, S, [p](const double* a, const double* b) { return CrossProduct2VecMV(p, a, b); });
-}
-void CovarianceRowsMV(int n, int p, const double* const* x, double** S) {
-  PairsUpper(n, x, S, [p](const double* a, const double* b) { return Covariance2VecMV(p, a, b); });
-}
-void CorrelationRowsMV(int n, int p, const double* const* x, double** S) {
-  PairsUpper(n, x, S, [p](const double* a, const double* b) { return Correlation2VecMV(p, a, b); });
-}
 
 }  // namespace
 
@@ -266,7 +163,7 @@ int ResemblanceLib(int n, int p, const double* const* data, double** D, int orie
   }
 
   switch (code) {
-    case 1: CrossProductRowsMV(n, p, x, D); break;
+    case 1: CrossProductMV(n, p, x, D); break;
     case 2: AbsValFunctionMV(n, p, x, D); break;
     case 3: EucliDistMV(n, p, x, D); break;
     case 4: MutualInformationMV(n, p, x, D); break;
@@ -291,12 +188,12 @@ int ResemblanceLib(int n, int p, const double* const* data, double** D, int orie
     case 14: Ochiai(n, p, x, D); break;
     case 15: Sorensen(n, p, x, D); break;
     case 16: MeanSquareContingency(n, p, x, D); break;
-    case 17: CorrelationRowsMV(n, p, x, D); break;
+    case 17: CorrelationMV(n, p, x, D); break;
     case 18: ChordDistMV(n, p, x, D); break;
     case 19: LegendreChodorowski(n, p, x, D, RoundSingle(k), nullptr); break;
     case 20: BrayCurtisMV(n, p, x, D); break;
     case 21: HierFactorialEigen(n, p, x, D); break;
-    case 22: CovarianceRowsMV(n, p, x, D); break;
+    case 22: CovarianceMV(n, p, x, D); break;
     case 23: JaccardDissimilarity(n, p, x, D); break;
     case 24: JaccardTurnover(n, p, x, D); break;
     case 25: JaccardNestedness(n, p, x, D); break;
@@ -315,10 +212,10 @@ int ResemblanceLib(int n, int p, const double* const* data, double** D, int orie
         if (squareOpt == 1)
           D[i][j] = v * v;
         else
-          D[i][j] = v >= 0 ? std::sqrt(v) : kMissing;
+          D[i][j] = v >= 0 ? std::sqrt(v) : kMissingValue;
       }
   }
-  UpperToLower(n, D);
+  UpperToLowerMatrix(n, D);
   return 1;
 }
 
@@ -344,12 +241,12 @@ int TranslateReseOpt_KALIOS_PLOVEN(int reseOpt) {
 
 void EucliDist(int n, int p, const double* const* data, double** D) {
   EucliUpperParallel(n, p, data, D, false, nullptr);
-  UpperToLower(n, D);
+  UpperToLowerMatrix(n, D);
 }
 
 void EucliDistMV(int n, int p, const double* const* data, double** D) {
   EucliUpperParallel(n, p, data, D, true, nullptr);
-  UpperToLower(n, D);
+  UpperToLowerMatrix(n, D);
 }
 
 void EucliDistMVSelect(int n, int p, const double* const* data, double** D, const int* select) {
@@ -376,7 +273,7 @@ void GowerMVOpt(int n, int p, const int* types, const double* const* data, doubl
   Matrix<double> v = Transposed(n, p, data);
   std::vector<double> rng(static_cast<size_t>(p), 0.0);
   for (int k = 0; k < p; ++k) {
-    if (types[k] == 4) MidRanksMV(n, v[k], v[k]);
+    if (types[k] == 4) RankVectorAdjMV(n, v[k], v[k]);
     if (types[k] == 3 || types[k] == 4) {
       double lo = std::numeric_limits<double>::infinity(), hi = -lo;
       for (int i = 0; i < n; ++i)
@@ -438,7 +335,7 @@ void GowerMVPartial_dAbsences(int n, int type, const double* x, double** S, doub
   if (weight < 0) weight = 1.0;
   std::vector<double> v(x, x + n);
   if (type == 4) {
-    MidRanksMV(n, v.data(), v.data());
+    RankVectorAdjMV(n, v.data(), v.data());
     range = 0;
   }
   if ((type == 3 || type == 4) && range == 0) {
@@ -451,7 +348,7 @@ void GowerMVPartial_dAbsences(int n, int type, const double* x, double** S, doub
   for (int i = 0; i < n; ++i)
     for (int j = i; j < n; ++j) {
       double a = v[static_cast<size_t>(i)], b = v[static_cast<size_t>(j)];
-      double s = kMissing;
+      double s = kMissingValue;
       if (weight > 0 && Present(a) && Present(b)) {
         switch (type) {
           case 1:
@@ -499,8 +396,8 @@ void MutualInformationMV(int n, int p, const double* const* data, double** S) {
 
 void ChordDistMV(int n, int p, const double* const* data, double** D) {
   if (!AnyMissing(n, p, data)) {
-    Matrix<double> x = Copied(n, p, data);
-    NormalizeRowsInPlaceMV(n, p, x);
+    Matrix<double> x(n, p);
+    NormalizeRowsMV(n, p, data, x);
     EucliDistMV(n, p, x, D);
     return;
   }
@@ -518,7 +415,7 @@ void ChordDistMV(int n, int p, const double* const* data, double** D) {
       }
     return std::sqrt(s);
   });
-  UpperToLower(n, D);
+  UpperToLowerMatrix(n, D);
 }
 
 void LegendreChodorowski(int n, int p, const double* const* data, double** S, double k, const double* weight) {
@@ -562,9 +459,9 @@ void BrayCurtisMV(int n, int p, const double* const* data, double** D) {
 }
 
 void HierFactorialEigen(int n, int p, const double* const* data, double** S) {
-  Matrix<double> x = Copied(n, p, data);
-  CenterRowsInPlaceMV(n, p, x);
-  NormalizeRowsInPlaceMV(n, p, x);
+  Matrix<double> x(n, p);
+  CenterRowsMV(n, p, data, x);
+  NormalizeRowsMV(n, p, x, x);
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) {
       double aa = 0, ab = 0, bb = 0;
@@ -623,7 +520,7 @@ void Mahalanobis(int n, int p, const double* const* data, double** D) {
         if (InvertInPlace(m, sub)) inv = sub.data();
       }
       if (!inv) {
-        D[i][j] = kMissing;
+        D[i][j] = kMissingValue;
         continue;
       }
       double q = 0;
@@ -707,14 +604,14 @@ void JaccardDissimilarity(int n, int p, const double* const* data, double** D) {
 void JaccardTurnover(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double den = a + 2 * std::min(b, c);
-    return den > 0 ? 2 * std::min(b, c) / den : kMissing;
+    return den > 0 ? 2 * std::min(b, c) / den : kMissingValue;
   });
 }
 
 void JaccardNestedness(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double lo = std::min(b, c), hi = std::max(b, c);
-    if (a + 2 * lo == 0 || a + b + c < 1) return kMissing;
+    if (a + 2 * lo == 0 || a + b + c < 1) return kMissingValue;
     return (hi - lo) / (a + b + c) * (a / (a + 2 * lo));
   });
 }
@@ -729,14 +626,14 @@ void SorensenDissimilarity(int n, int p, const double* const* data, double** D) 
 void SorensenTurnover(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double den = a + std::min(b, c);
-    return den > 0 ? std::min(b, c) / den : kMissing;
+    return den > 0 ? std::min(b, c) / den : kMissingValue;
   });
 }
 
 void SorensenNestedness(int n, int p, const double* const* data, double** D) {
   BinaryPairs(n, p, data, D, [](double a, double b, double c, double) {
     double lo = std::min(b, c), hi = std::max(b, c);
-    if (a + lo == 0 || 2 * a + b + c < 1) return kMissing;
+    if (a + lo == 0 || 2 * a + b + c < 1) return kMissingValue;
     return (hi - lo) / (2 * a + b + c) * (a / (a + lo));
   });
 }

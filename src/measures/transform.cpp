@@ -6,16 +6,17 @@
 #include <numeric>
 #include <vector>
 
+#include "numlib/matrix.h"
+
 namespace kalios {
 namespace {
 
-constexpr double kMiss = -999.0;
 // Starting points of the range searches of RangeColsAdjMV: the single-precision
 // limits, so that the result matches the one computed with floats.
 constexpr double kFloatMax = 3.4028234663852886e+38;
 constexpr double kDoubleMax = std::numeric_limits<double>::max();
 
-inline bool Present(double x) { return x != kMiss; }
+inline bool Present(double x) { return x != kMissingValue; }
 inline double NonZero(double d) { return d == 0.0 ? 1.0 : d; }
 
 // Mean of the present values of a strided sequence; count receives how many.
@@ -41,7 +42,7 @@ void UnitSumRowsAdjMV(int n, int p, double** out, const double* const* in) {
     for (int j = 0; j < p; ++j)
       if (Present(in[i][j])) sum += in[i][j];
     sum = NonZero(sum);
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] / sum : kMiss;
+    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] / sum : kMissingValue;
   }
 }
 
@@ -55,7 +56,7 @@ void RangeColsAdjMV(int n, int p, const double* const* in, double** out) {
       if (x > hi) hi = x;
     }
     const double range = NonZero(hi - lo);
-    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? (in[i][j] - lo) / range : kMiss;
+    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? (in[i][j] - lo) / range : kMissingValue;
   }
 }
 
@@ -63,7 +64,7 @@ void CenterRowsMV(int n, int p, const double* const* in, double** out) {
   for (int i = 0; i < n; ++i) {
     int m;
     const double mean = PresentMean(p, in[i], 1, &m);
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] - mean : kMiss;
+    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] - mean : kMissingValue;
   }
 }
 
@@ -77,7 +78,7 @@ void CenterColsMV(int n, int p, const double* const* in, double** out) {
         ++m;
       }
     const double mean = m > 0 ? sum / m : 0.0;
-    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? in[i][j] - mean : kMiss;
+    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? in[i][j] - mean : kMissingValue;
   }
 }
 
@@ -87,7 +88,7 @@ void NormalizeRowsMV(int n, int p, const double* const* in, double** out) {
     for (int j = 0; j < p; ++j)
       if (Present(in[i][j])) ss += in[i][j] * in[i][j];
     const double norm = NonZero(std::sqrt(ss));
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] / norm : kMiss;
+    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? in[i][j] / norm : kMissingValue;
   }
 }
 
@@ -97,7 +98,7 @@ void NormalizeColsMV(int n, int p, const double* const* in, double** out) {
     for (int i = 0; i < n; ++i)
       if (Present(in[i][j])) ss += in[i][j] * in[i][j];
     const double norm = NonZero(std::sqrt(ss));
-    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? in[i][j] / norm : kMiss;
+    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? in[i][j] / norm : kMissingValue;
   }
 }
 
@@ -118,7 +119,7 @@ void ZStandardizationRowsMV(int n, int p, const double* const* in, double** out)
     for (int j = 0; j < p; ++j)
       if (Present(in[i][j])) ss += (in[i][j] - mean) * (in[i][j] - mean);
     const double sd = ss == 0.0 ? 1.0 : std::sqrt(ss / p);
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / sd : kMiss;
+    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / sd : kMissingValue;
   }
 }
 
@@ -136,7 +137,7 @@ void ZStandardizationColsMV(int n, int p, const double* const* in, double** out)
     for (int i = 0; i < n; ++i)
       if (Present(in[i][j])) ss += (in[i][j] - mean) * (in[i][j] - mean);
     const double sd = ss == 0.0 ? 1.0 : std::sqrt(ss / n);
-    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / sd : kMiss;
+    for (int i = 0; i < n; ++i) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / sd : kMissingValue;
   }
 }
 
@@ -164,7 +165,7 @@ void CenterRowsCovMV(int n, int p, const double* const* in, double** out) {
     int m;
     const double mean = PresentMean(p, in[i], 1, &m);
     const double div = m > 1 ? std::sqrt(static_cast<double>(m - 1)) : 1.0;
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / div : kMiss;
+    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / div : kMissingValue;
   }
 }
 
@@ -275,7 +276,7 @@ void ZStandardizationVectorMV(int n, const double* in, double* out, bool flag, d
   const double sd = ss > 0.0 ? std::sqrt(ss / n) : 1.0;
   for (int k = 0; k < n; ++k) {
     const bool present = Present(in[k]);
-    out[k] = present ? (in[k] - mean) / sd : kMiss;
+    out[k] = present ? (in[k] - mean) / sd : kMissingValue;
     if (flag) flags[k] = (present && threshold < std::fabs(out[k])) ? 1 : 0;
   }
 }
@@ -309,7 +310,7 @@ void RankVectorAdjMV(int n, const double* in, double* out) {
     q = e;
   }
   for (int k = 0; k < n; ++k)
-    if (!Present(in[k])) out[k] = kMiss;
+    if (!Present(in[k])) out[k] = kMissingValue;
   for (size_t t = 0; t < pos.size(); ++t) out[pos[t]] = rank[t];
 }
 
@@ -323,7 +324,7 @@ void ClassesMV(int n, const double* in, double* out, int k) {
   for (int i = 0; i < n; ++i) {
     const double x = in[i];
     if (!Present(x))
-      out[i] = kMiss;
+      out[i] = kMissingValue;
     else if (x == lo)
       out[i] = 1.0;
     else if (x == hi)

@@ -5,93 +5,14 @@
 #include <numeric>
 #include <vector>
 
+#include "measures/resemblance.h"
+#include "measures/transform.h"
+#include "numlib/linalg.h"
+#include "numlib/matrix.h"
 #include "session/partition.h"
 #include "testing/random.h"
 
 namespace kalios {
-
-namespace {
-
-constexpr double kMissing = -999.0;
-
-double RoundToFloat(double x) { return static_cast<double>(static_cast<float>(x)); }
-
-// Ascending mid-ranks of the present values (1..m for m present values, ties
-// sharing the mean of the ranks they span); missing values stay -999.
-std::vector<double> MidRanks(const std::vector<double>& x) {
-  std::vector<int> pos;
-  for (int i = 0; i < static_cast<int>(x.size()); ++i)
-    if (x[i] != kMissing) pos.push_back(i);
-  std::stable_sort(pos.begin(), pos.end(), [&](int a, int b) { return x[a] < x[b]; });
-  std::vector<double> r(x);
-  const int m = static_cast<int>(pos.size());
-  for (int a = 0; a < m;) {
-    int b = a;
-    while (b + 1 < m && x[pos[b + 1]] == x[pos[a]]) ++b;
-    const double rank = (a + b) / 2.0 + 1.0;
-    for (int c = a; c <= b; ++c) r[pos[c]] = rank;
-    a = b + 1;
-  }
-  return r;
-}
-
-// Largest minus smallest present value (0 when none is present).
-double PresentRange(const std::vector<double>& x) {
-  bool any = false;
-  double lo = 0, hi = 0;
-  for (double v : x) {
-    if (v == kMissing) continue;
-    if (!any) {
-      lo = hi = v;
-      any = true;
-    } else {
-      lo = std::min(lo, v);
-      hi = std::max(hi, v);
-    }
-  }
-  return any ? hi - lo : 0.0;
-}
-
-// Partial Gower similarity of one pair on one trait, before rounding.
-double PartialGower(int type, double x, double y, double range, double w, int countDoubleAbsence) {
-  if (!(w > 0) || x == kMissing || y == kMissing) return kMissing;
-  switch (type) {
-    case 1:
-      if (countDoubleAbsence != 0 && countDoubleAbsence != 1) return kMissing;
-      if (x != y) return 0.0;
-      if (countDoubleAbsence == 0 && x == 0) return kMissing;
-      return w;
-    case 2:
-      return x == y ? w : 0.0;
-    case 3:
-    case 4:
-      return range > 0 ? w * (1.0 - std::fabs(x - y) / range) : w;
-    default:
-      return kMissing;
-  }
-}
-
-// Symmetric pairwise distance between the rows of X over the columns where
-// both values are present; diagonal 0.
-template <class Term, class Finish>
-void PairwiseMV(int n, int p, const double* const* X, double** D, Term term, Finish finish) {
-  for (int i = 0; i < n; ++i) {
-    D[i][i] = 0.0;
-    for (int j = i + 1; j < n; ++j) {
-      double sum = 0;
-      for (int c = 0; c < p; ++c)
-        if (X[i][c] != kMissing && X[j][c] != kMissing) sum += term(X[i][c] - X[j][c]);
-      D[i][j] = D[j][i] = finish(sum);
-    }
-  }
-}
-
-void EuclideanMV(int n, int p, const double* const* X, double** D) {
-  PairwiseMV(
-      n, p, X, D, [](double d) { return d * d; }, [](double s) { return s > 0 ? std::sqrt(s) : 0.0; });
-}
-
-}  // namespace
 
 void CrispBelonging(int n, int k, const int* partition, double** U) {
   std::vector<int> labels(static_cast<std::size_t>(std::max(n, 1)));
@@ -147,7 +68,7 @@ void FuzzyBelonging(int n, int k, const double* const* S, const int* partition, 
     }
   }
 
-  for (int i = 0; i < n; ++i) std::fill(U[i], U[i] + k, kMissing);
+  for (int i = 0; i < n; ++i) std::fill(U[i], U[i] + k, kMissingValue);
 
   // Each thread writes only its own rows of U.
 #pragma omp parallel for schedule(static)
@@ -156,45 +77,33 @@ void FuzzyBelonging(int n, int k, const double* const* S, const int* partition, 
     for (int j = 0; j < n; ++j) {
       if (j != i && (duplicate[j] || representative[i] == representative[j])) continue;
       const int t = typeOf[j];
-      if (t >= k || sym[i][j] == kMissing) continue;
-      if (row[t] == kMissing) row[t] = 0.0;
+      if (t >= k || sym[i][j] == kMissingValue) continue;
+      if (row[t] == kMissingValue) row[t] = 0.0;
       row[t] += similarity(sym[i][j]) / count[t];
     }
     double sum = 0;
     for (int t = 0; t < k; ++t)
-      if (row[t] != kMissing) sum += row[t];
+      if (row[t] != kMissingValue) sum += row[t];
     if (sum == 0) sum = 1;
     for (int t = 0; t < k; ++t)
-      if (row[t] != kMissing) row[t] /= sum;
+      if (row[t] != kMissingValue) row[t] /= sum;
   }
 }
 
 void gower_similarityPartial(int p, const double* const* B, int n, Array3<double>& P, const int* types,
                              const double* ranges, const double* weights, int countDoubleAbsence) {
   if (P.extent() != n || (n > 0 && (P[0].rows() != n || P[0].cols() != p))) P = Array3<double>(n, n, p);
-  // Per trait: the values compared (ranks for ordinal traits), range and weight.
-  Matrix<double> X(std::max(n, 0), p);
-  std::vector<double> range(static_cast<std::size_t>(p), 0.0), w(static_cast<std::size_t>(p), 1.0);
+  // One trait at a time: its values, then its n x n partials spread into P.
   std::vector<double> x(static_cast<std::size_t>(std::max(n, 0)));
+  Matrix<double> partial(n, n);
   for (int k = 0; k < p; ++k) {
     for (int i = 0; i < n; ++i) x[i] = B[i][k];
-    if (weights && weights[k] >= 0) w[k] = weights[k];
-    if (types[k] == 4) {
-      x = MidRanks(x);
-      range[k] = RoundToFloat(PresentRange(x));
-    } else if (types[k] == 3) {
-      range[k] = ranges ? ranges[k] : 0.0;
-      if (range[k] == 0) range[k] = RoundToFloat(PresentRange(x));
-    }
-    for (int i = 0; i < n; ++i) X[i][k] = x[i];
+    // Any weight that is not a non-negative number (NaN included) counts as 1.
+    const double w = weights && weights[k] >= 0 ? weights[k] : 1.0;
+    GowerMVPartial_dAbsences(n, types[k], x.data(), partial, ranges ? ranges[k] : 0.0, w, countDoubleAbsence);
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) P[i][j][k] = partial[i][j];
   }
-  for (int i = 0; i < n; ++i)
-    for (int j = i; j < n; ++j) {
-      double* pij = P[i][j];
-      double* pji = P[j][i];
-      for (int k = 0; k < p; ++k)
-        pij[k] = pji[k] = RoundToFloat(PartialGower(types[k], X[i][k], X[j][k], range[k], w[k], countDoubleAbsence));
-    }
 }
 
 namespace {
@@ -206,11 +115,11 @@ void AverageGower(int p, int n, const Array3<double>& P, double** S, Weight weig
       double num = 0, den = 0;
       for (int k = 0; k < p; ++k) {
         const double w = weightOf(k);
-        if (!(w > 0) || P[i][j][k] == kMissing) continue;
+        if (!(w > 0) || P[i][j][k] == kMissingValue) continue;
         num += P[i][j][k];
         den += w;
       }
-      S[i][j] = den > 0 ? num / den : kMissing;
+      S[i][j] = den > 0 ? num / den : kMissingValue;
     }
   // An OTU is identical to itself even when none of its traits can be
   // compared (all missing, or only double absences left out).
@@ -231,24 +140,20 @@ void NominalReseNonHier(int n, int p, const double* const* X, double** D, int re
   switch (reseOpt) {
     case 6:
     case 7:
-      EuclideanMV(n, p, X, D);
+      EucliDistMV(n, p, X, D);
       break;
     case 8:
     case 9:
-      PairwiseMV(
-          n, p, X, D, [](double d) { return std::fabs(d); }, [](double s) { return s; });
+      AbsValFunctionMV(n, p, X, D);
+      UpperToLowerMatrix(n, D);
+      // A row holding an infinite value would otherwise give itself NaN.
+      for (int i = 0; i < n; ++i) D[i][i] = 0.0;
       break;
     case 10: {
       // Chord distance: Euclidean distance between rows scaled to unit length.
       Matrix<double> unit(n, p);
-      for (int i = 0; i < n; ++i) {
-        double ss = 0;
-        for (int c = 0; c < p; ++c)
-          if (X[i][c] != kMissing) ss += X[i][c] * X[i][c];
-        const double norm = ss > 0 ? std::sqrt(ss) : 1.0;
-        for (int c = 0; c < p; ++c) unit[i][c] = X[i][c] == kMissing ? kMissing : X[i][c] / norm;
-      }
-      EuclideanMV(n, p, unit, D);
+      NormalizeRowsMV(n, p, X, unit);
+      EucliDistMV(n, p, unit, D);
       break;
     }
     default:

@@ -20,8 +20,6 @@
 namespace kalios {
 namespace {
 
-constexpr double kMiss = -999.0;
-
 // GSL reports errors through a process-wide handler whose default aborts the
 // process. The program switches it off at start-up; the guard makes these
 // routines safe whoever calls them (unit tests, tools) and restores the
@@ -367,11 +365,11 @@ int Product(int r1, int c1, int r2, int c2, const double* const* A, const double
       double sum = 0.0;
       bool any = false;
       for (int k = 0; k < c1; ++k) {
-        if (A[i][k] == kMiss || B[k][j] == kMiss) continue;
+        if (A[i][k] == kMissingValue || B[k][j] == kMissingValue) continue;
         sum += A[i][k] * B[k][j];
         any = true;
       }
-      row[static_cast<size_t>(j)] = (markEmpty && !any) ? kMiss : sum;
+      row[static_cast<size_t>(j)] = (markEmpty && !any) ? kMissingValue : sum;
     }
     for (int j = 0; j < c2; ++j) C[i][j] = row[static_cast<size_t>(j)];
   }
@@ -390,7 +388,7 @@ int MatrixProdMV(int r1, int c1, int r2, int c2, const double* const* A, const d
 
 void ScalarMatrixProd(int r, int c, double k, const double* const* A, double** B) {
   for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j) B[i][j] = A[i][j] == kMiss ? kMiss : k * A[i][j];
+    for (int j = 0; j < c; ++j) B[i][j] = A[i][j] == kMissingValue ? kMissingValue : k * A[i][j];
 }
 
 int MatrixSum(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C, int k) {
@@ -425,7 +423,7 @@ void RowTotalsMV(int r, int c, const double* const* A, double* out) {
   for (int i = 0; i < r; ++i) {
     double sum = 0.0;
     for (int j = 0; j < c; ++j)
-      if (A[i][j] != kMiss) sum += A[i][j];
+      if (A[i][j] != kMissingValue) sum += A[i][j];
     out[i] = sum;
   }
 }
@@ -434,7 +432,7 @@ void ColTotalsMV(int r, int c, const double* const* A, double* out) {
   for (int j = 0; j < c; ++j) {
     double sum = 0.0;
     for (int i = 0; i < r; ++i)
-      if (A[i][j] != kMiss) sum += A[i][j];
+      if (A[i][j] != kMissingValue) sum += A[i][j];
     out[j] = sum;
   }
 }
@@ -443,7 +441,7 @@ double MatrixTotalMV(int r, int c, const double* const* A) {
   double sum = 0.0;
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j)
-      if (A[i][j] != kMiss) sum += A[i][j];
+      if (A[i][j] != kMissingValue) sum += A[i][j];
   return sum;
 }
 
@@ -455,7 +453,7 @@ void CopyMatrix(int r, int c, const double* const* A, double** B) {
 double VectorProdMV(int n, const double* a, const double* b) {
   double sum = 0.0;
   for (int i = 0; i < n; ++i)
-    if (a[i] != kMiss && b[i] != kMiss) sum += a[i] * b[i];
+    if (a[i] != kMissingValue && b[i] != kMissingValue) sum += a[i] * b[i];
   return sum;
 }
 

@@ -13,6 +13,10 @@
 
 namespace kalios {
 
+// The code of a missing value in every data matrix and vector, and of an
+// undefined result in a resemblance matrix.
+inline constexpr double kMissingValue = -999.0;
+
 template <class T>
 class Matrix {
  public:

@@ -11,8 +11,6 @@
 namespace kalios {
 namespace {
 
-constexpr double kMiss = -999.0;
-
 // Smallest share of the positive inertia (in percent) that still makes an axis.
 constexpr double kAxisThresholdPercent = 1e-6;
 
@@ -95,7 +93,7 @@ int OrdinationLib_D(int n, int p, const double* const* data, const double* const
       for (int j = 0; j < p; ++j) {
         double s = 0.0;
         for (int i = 0; i < n; ++i)
-          if (work[i][j] != kMiss) s += work[i][j] * eigvec[k][i];
+          if (work[i][j] != kMissingValue) s += work[i][j] * eigvec[k][i];
         scores[k][j] = s;
       }
   } else if (method == kOrdinationCorrespondence) {
@@ -113,7 +111,7 @@ int OrdinationLib_D(int n, int p, const double* const* data, const double* const
         const double cj = colTot[static_cast<size_t>(j)];
         if (cj > 0.0)
           for (int i = 0; i < n; ++i)
-            if (work[i][j] != kMiss) s += work[i][j] * eigvec[k][i] / (cj * root);
+            if (work[i][j] != kMissingValue) s += work[i][j] * eigvec[k][i] / (cj * root);
         scores[k][j] = s;
       }
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "numlib/matrix.h"
 #include "shell/cformat.h"
 
 namespace kalios {
@@ -98,7 +99,7 @@ int PrintVectorTab(std::ostream& os, int n, const double* v, int digits, const i
 int CountStates(int n, const double* values) {
   std::set<long long> states;
   for (int i = 0; i < n; ++i)
-    if (values[i] != -999.0) states.insert(static_cast<long long>(values[i]));
+    if (values[i] != kMissingValue) states.insert(static_cast<long long>(values[i]));
   return static_cast<int>(states.size());
 }
 

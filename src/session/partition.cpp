@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "numlib/matrix.h"
+
 namespace kalios {
 
 namespace {
-
-constexpr double kMissing = -999.0;
 
 // Walks the objects in order and records each group number the first time it
 // is met, then sorts the recorded numbers.
@@ -46,7 +46,7 @@ void RangeStates(int nch, int tcst, const double* const* B, const int* chtype, d
     double lo = 0, hi = 0;
     for (int i = 0; i < tcst; ++i) {
       double x = B[i][k];
-      if (x == kMissing) continue;
+      if (x == kMissingValue) continue;
       if (!any) {
         lo = hi = x;
         any = true;

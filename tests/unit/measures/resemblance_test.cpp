@@ -226,6 +226,16 @@ TEST(Quantitative, MahalanobisWithPairwiseDeletion) {
   Matrix<double> s = Rese(collinear, 29);
   EXPECT_EQ(s[0][1], -999.0);
   EXPECT_EQ(s[1][1], 0.0);
+
+  // A trait that is a combination of two others, in decimals: the covariance
+  // matrix keeps a pivot of rounding size, which must still count as singular
+  // rather than give distances from an inverse of order 1e15.
+  std::vector<std::vector<double>> combo;
+  const double a[] = {1.5, 2.1, 8.3, 8.7, 8.8}, b[] = {92 / 7.0, 86 / 7.0, 47 / 7.0, 79 / 7.0, 61 / 7.0};
+  for (int i = 0; i < 5; ++i) combo.push_back({a[i], b[i], 0.3 * a[i] + b[i] / 3.0});
+  Matrix<double> m = Rese(Rows(combo), 29);
+  for (int i = 0; i < 5; ++i)
+    for (int j = 0; j < 5; ++j) EXPECT_EQ(m[i][j], i == j ? 0.0 : -999.0) << i << "," << j;
 }
 
 TEST(Dispatch, OrientationAndUnknownCodes) {
