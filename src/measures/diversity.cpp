@@ -12,9 +12,7 @@
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
 
-inline bool Present(double x) { return x != kMissing; }
 
 // Pair multiplier of two OTUs from their flags (null flags count every OTU).
 inline int PairFlag(const int* flags, bool restrictWithin, int a, int b) {
@@ -54,7 +52,7 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
   bool anyNonZero = false;
   for (int k = 0; k < m; ++k) {
     const double ak = a[k];
-    if (!Present(ak)) continue;
+    if (!IsPresent(ak)) continue;
     total += ak;
     if (ak == 0.0) continue;
     anyNonZero = true;
@@ -85,7 +83,7 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
       // Some OTU is present with an abundance: without any of them carrying
       // the value the mean is unknown, whatever the absent OTUs carry.
       if (hit[j] == 0.0) {
-        z[j] = kMissing;
+        z[j] = kMissingValue;
       } else if (covered[j] > 0.0) {
         z[j] *= total / covered[j];
       }
@@ -94,8 +92,8 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
     // Empty (all-zero) community: the product is 0 unless no term at all
     // had both factors present.
     bool entered = false;
-    for (int k = 0; k < m && !entered; ++k) entered = Present(a[k]) && Present(B[k][j]);
-    z[j] = entered ? 0.0 : kMissing;
+    for (int k = 0; k < m && !entered; ++k) entered = IsPresent(a[k]) && IsPresent(B[k][j]);
+    z[j] = entered ? 0.0 : kMissingValue;
   }
 }
 
@@ -136,7 +134,7 @@ bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const 
   Matrix<double> Bz(m, p), Bin(m, p);
   for (int k = 0; k < m; ++k)
     for (int j = 0; j < p; ++j) {
-      const bool present = Present(B[k][j]);
+      const bool present = IsPresent(B[k][j]);
       Bz[k][j] = present ? B[k][j] : 0.0;
       Bin[k][j] = present ? 1.0 : 0.0;
     }
@@ -187,7 +185,7 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       const double r = R[a][b];
-      if (!Present(r)) continue;
+      if (!IsPresent(r)) continue;
       known[a][b] = 1;
       delta[a][b] = PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt);
     }
@@ -200,7 +198,7 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
     if (relative) {
       double sum = 0.0;
       for (int a = 0; a < s; ++a)
-        if (Present(w[a])) sum += w[a];
+        if (IsPresent(w[a])) sum += w[a];
       if (!(sum > 0.0)) {
         Q[i] = 0.0;
         continue;
@@ -211,7 +209,7 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
     int cnt = 0;
     for (int a = 0; a < s; ++a) {
       const double x = w[a];
-      if (!Present(x) || x == 0.0) continue;
+      if (!IsPresent(x) || x == 0.0) continue;
       idx[static_cast<std::size_t>(cnt)] = a;
       prop[static_cast<std::size_t>(cnt)] = relative ? x / scale : x;
       ++cnt;
@@ -242,17 +240,17 @@ double RaoIndex_Weight(int s, const double* w, const double* const* R, bool isDi
                        const int* flags, bool restrictWithin) {
   double total = 0.0;
   for (int a = 0; a < s; ++a)
-    if (Present(w[a])) total += w[a];
+    if (IsPresent(w[a])) total += w[a];
   if (!(total > 0.0)) return 0.0;
   double q = 0.0;
   for (int a = 0; a < s; ++a) {
-    if (!Present(w[a]) || w[a] == 0.0) continue;
+    if (!IsPresent(w[a]) || w[a] == 0.0) continue;
     const double pa = w[a] / total;
     for (int b = 0; b < s; ++b) {
-      if (!Present(w[b]) || w[b] == 0.0) continue;
+      if (!IsPresent(w[b]) || w[b] == 0.0) continue;
       // Read the resemblance from the upper triangle, as if it were mirrored.
       const double r = a <= b ? R[a][b] : R[b][a];
-      if (!Present(r)) continue;
+      if (!IsPresent(r)) continue;
       const int mult = PairFlag(flags, restrictWithin, a, b);
       if (mult == 0) continue;
       q += mult * pa * (w[b] / total) * PairDelta(r, isDissimilarity, sqrtOpt);

@@ -8,9 +8,7 @@
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
 
-inline bool Present(double x) { return x != kMissing; }
 
 }  // namespace
 
@@ -29,7 +27,7 @@ void ConditionalProb(int n, int s, const double* const* X, double** M, int mode,
       const double* x = X[c];
       int np = 0, npos = 0;
       for (int a = 0; a < s; ++a) {
-        if (!Present(x[a])) continue;
+        if (!IsPresent(x[a])) continue;
         present[static_cast<std::size_t>(np++)] = a;
         if (x[a] > 0.0) positive[static_cast<std::size_t>(npos++)] = a;
       }
@@ -75,10 +73,10 @@ void ConditionalProb(int n, int s, const double* const* X, double** M, int mode,
     for (int a = 0; a < s; ++a) {
       double sum = 0.0;
       for (int b = 0; b < s; ++b)
-        if (Present(M[a][b])) sum += M[a][b];
+        if (IsPresent(M[a][b])) sum += M[a][b];
       if (sum == 0.0) sum = 1.0;
       for (int b = 0; b < s; ++b)
-        if (Present(M[a][b])) M[a][b] /= sum;
+        if (IsPresent(M[a][b])) M[a][b] /= sum;
     }
   }
 }
@@ -105,14 +103,14 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
     // Community profile: abundances over their total (a zero total stays 1).
     double sum = 0.0;
     for (int a = 0; a < s; ++a)
-      if (Present(W[c][a])) sum += W[c][a];
+      if (IsPresent(W[c][a])) sum += W[c][a];
     if (sum == 0.0) sum = 1.0;
     int cnt = 0;
     bool anyPresent = false;
     for (int a = 0; a < s; ++a) {
       const double w = W[c][a];
-      if (!Present(w)) {
-        prof[static_cast<std::size_t>(a)] = kMissing;
+      if (!IsPresent(w)) {
+        prof[static_cast<std::size_t>(a)] = kMissingValue;
         continue;
       }
       anyPresent = true;
@@ -131,14 +129,14 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
     if (includeOpt) {
       // A community with no present value has no estimate at all.
       if (!anyPresent)
-        for (int b = 0; b < s; ++b) y[b] = kMissing;
+        for (int b = 0; b < s; ++b) y[b] = kMissingValue;
       continue;
     }
     for (int b = 0; b < s; ++b) {
       const double pb = prof[static_cast<std::size_t>(b)];
       if (pb == 1.0) {
         y[b] = 0.0;  // the only OTU of its community: nothing else to go by
-      } else if (Present(pb)) {
+      } else if (IsPresent(pb)) {
         y[b] /= (1.0 - pb);
       }
       // A missing target share leaves the estimate from the others as it is.
@@ -155,7 +153,7 @@ bool NNCRD(int n, const double* const* D1, const double* const* D2, double* out)
   for (int i = 0; i < n; ++i) {
     int nearest = -1;
     for (int j = 0; j < n; ++j) {
-      if (j == i || !Present(D1[i][j])) continue;
+      if (j == i || !IsPresent(D1[i][j])) continue;
       if (nearest < 0 || D1[i][j] < D1[i][nearest]) nearest = j;
     }
     if (nearest < 0) {
@@ -166,11 +164,11 @@ bool NNCRD(int n, const double* const* D1, const double* const* D2, double* out)
     double sum = 0.0;
     int cnt = 0;
     for (int j = 0; j < n; ++j) {
-      if (j == i || D1[i][j] != dmin || !Present(D2[i][j])) continue;
+      if (j == i || D1[i][j] != dmin || !IsPresent(D2[i][j])) continue;
       sum += D2[i][j];
       ++cnt;
     }
-    out[i] = cnt ? sum / cnt : kMissing;
+    out[i] = cnt ? sum / cnt : kMissingValue;
   }
   return true;
 }

@@ -16,6 +16,7 @@ namespace kalios {
 // The code of a missing value in every data matrix and vector, and of an
 // undefined result in a resemblance matrix.
 inline constexpr double kMissingValue = -999.0;
+inline constexpr bool IsPresent(double x) { return x != kMissingValue; }
 
 template <class T>
 class Matrix {

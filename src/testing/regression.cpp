@@ -10,16 +10,14 @@
 namespace kalios {
 namespace {
 
-constexpr double kMissing = -999.0;
 
-inline bool Present(double x) { return x != kMissing; }
 
 // Mean of the present values of column j (0 when none is present).
 double ColMeanMV(int n, const double* const* A, int j) {
   double sum = 0.0;
   int cnt = 0;
   for (int i = 0; i < n; ++i)
-    if (Present(A[i][j])) {
+    if (IsPresent(A[i][j])) {
       sum += A[i][j];
       ++cnt;
     }
@@ -59,7 +57,7 @@ int regression(int n, int p, int q, const double* const* Y, const double* const*
   for (int j = 0; j < p; ++j) {
     double ss = 0.0;
     for (int i = 0; i < n; ++i)
-      if (Present(Yc[i][j])) ss += Yc[i][j] * Yc[i][j];
+      if (IsPresent(Yc[i][j])) ss += Yc[i][j] * Yc[i][j];
     totalSS[j] = ss;
   }
 
@@ -127,7 +125,7 @@ int Regression_ResidualsSelect(int n, int p, int q, const double* const* Y, cons
   std::vector<double> intercept(static_cast<std::size_t>(p)), rsq(static_cast<std::size_t>(p));
   const int ok = regression(n, p, m, Y, Xs, coef, intercept.data(), predicted, rsq.data());
   for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j) resid[i][j] = Present(Y[i][j]) ? Y[i][j] - predicted[i][j] : kMissing;
+    for (int j = 0; j < p; ++j) resid[i][j] = IsPresent(Y[i][j]) ? Y[i][j] - predicted[i][j] : kMissingValue;
   return ok;
 }
 
@@ -145,7 +143,7 @@ int ResidualsMatrixRegression(int n, const double* const* A, const double* const
   const int ok = regression(pairs, 1, 1, y, x, coef, &intercept, predicted, &rsq);
   t = 0;
   for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j, ++t) R[i][j] = Present(B[i][j]) ? B[i][j] - predicted[t][0] : kMissing;
+    for (int j = i + 1; j < n; ++j, ++t) R[i][j] = IsPresent(B[i][j]) ? B[i][j] - predicted[t][0] : kMissingValue;
   return ok;
 }
 
