@@ -5,12 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALIOS_BUILD_TESTS=OFF
-cmake --build build -j "$(nproc)" --target kalios
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKALIOS_BUILD_TESTS=OFF
+cmake --build build-release -j "$(nproc)" --target kalios
 rm -rf out/example
 mkdir -p out/example
 cp examples/*.txt out/example/
 cd out/example
-../../build/kalios < answers.txt
+../../build-release/kalios < answers.txt
 echo
 echo "The example ran in $(pwd)"

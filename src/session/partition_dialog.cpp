@@ -115,7 +115,8 @@ void AskMembershipByCounts(App& app, int n, int nGroups, int* groupOf,
 void SettingAnyGroups(App& app, int n, int& nGroups, int* groupOf, std::vector<std::string>& labels,
                       const std::string& what) {
   Console& con = app.con;
-  const int whichObj = what == "communities" ? 'r' : 'c';
+  app.opts.whichObj = what == "communities" ? 'r' : 'c';
+  const int whichObj = app.opts.whichObj;
   Menu(app, "SET GROUP PARTITION");
   // At least one group: with none no object could be placed.
   Print(con.out, "Specify the number of groups of %s: ", what.c_str());
