@@ -302,8 +302,9 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   }
 
   // 9. NNCRD, then its residuals on OTU richness. With a constant richness
-  // the regression has no slope to fit and its fallback, the centred NNCRD,
-  // is the right residual.
+  // there is no slope to fit and the residuals are the centred NNCRD; they are
+  // taken directly, which spares a singular regression (and its warning) on
+  // every permutation.
   NNCRD(n, in.DE, st.DX, st.nncrd.data());
   for (int c = 0; c < n; ++c) {
     st.Vcol[c][0] = st.nncrd[static_cast<std::size_t>(c)];
@@ -316,7 +317,12 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
     }
     st.richnessCol[c][0] = rich;
   }
-  Regression_ResidualsSelect(n, 1, 1, st.Vcol, st.richnessCol, st.residualCol, nullptr);
+  bool constantRichness = true;
+  for (int c = 1; c < n; ++c) constantRichness = constantRichness && st.richnessCol[c][0] == st.richnessCol[0][0];
+  if (constantRichness)
+    Regression_ResidualsSelect(n, 1, 0, st.Vcol, st.richnessCol, st.residualCol, nullptr);
+  else
+    Regression_ResidualsSelect(n, 1, 1, st.Vcol, st.richnessCol, st.residualCol, nullptr);
   for (int c = 0; c < n; ++c) st.Vcol[c][0] = st.Vrow[0][c] = st.residualCol[c][0];
 
   // 10. Resemblances of the diversity descriptors.

@@ -231,17 +231,30 @@ double PartialMatrixCorrelation(int n, int p, int q, const double* const* A, con
                                 double overfitFactor, int nCovariates, const MatrixCovariate* covariates) {
   if (method != 2 && method != 3) return 0.0;
   if (n < 1 || p < 1 || q < 1) return 0.0;
-  // Z: the selected columns of every covariate, side by side.
+  // Z: the selected columns of every covariate, side by side. A constant
+  // column is left out: standardized it is all zeros and explains nothing,
+  // and a covariate made only of such columns would otherwise hand the
+  // principal components a zero matrix to decompose.
+  auto varies = [n](const MatrixCovariate& cov, int j) {
+    double first = kMissing;
+    for (int i = 0; i < n; ++i) {
+      const double v = cov.M[i][j];
+      if (!Present(v)) continue;
+      if (!Present(first)) first = v;
+      else if (v != first) return true;
+    }
+    return false;
+  };
   int m = 0;
   for (int c = 0; c < nCovariates; ++c)
     for (int j = 0; j < covariates[c].cols; ++j)
-      if (!covariates[c].select || covariates[c].select[j] == 1) ++m;
+      if ((!covariates[c].select || covariates[c].select[j] == 1) && varies(covariates[c], j)) ++m;
   Matrix<double> Z(n, m);
   int col = 0;
   for (int c = 0; c < nCovariates; ++c) {
     const MatrixCovariate& cov = covariates[c];
     for (int j = 0; j < cov.cols; ++j) {
-      if (cov.select && cov.select[j] != 1) continue;
+      if ((cov.select && cov.select[j] != 1) || !varies(cov, j)) continue;
       for (int i = 0; i < n; ++i) Z[i][col] = cov.M[i][j];
       ++col;
     }
