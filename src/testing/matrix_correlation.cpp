@@ -85,20 +85,20 @@ double MatrixCorrelationLib(int n, int p, int q, const double* const* A, const d
 
 namespace {
 
-// Pearson correlation of the cells of DA and DB accepted by `use`, neither
+// Pearson correlation of the cells of DA and DB (see upper), neither
 // being -999. The values are shifted by the first accepted pair before the
 // two passes, so a constant matrix gives exactly zero deviations; a sum of
 // squares that is only rounding noise next to the values themselves (relative
 // 1e-20 on the squares) also counts as no variation, which keeps a nearly
 // constant matrix from producing a correlation of noise.
-template <class Use>
-double PearsonOfCells(int n, const double* const* DA, const double* const* DB, Use use, bool rowEvents) {
+// upper: only the strict upper triangle (j > i), else every cell.
+double PearsonOfCells(int n, const double* const* DA, const double* const* DB, bool upper) {
   bool first = true;
   double a0 = 0.0, b0 = 0.0, sa = 0.0, sb = 0.0, rawA = 0.0, rawB = 0.0;
   long long m = 0;
   for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) {
-      if (!use(i, j) || !Present(DA[i][j]) || !Present(DB[i][j])) continue;
+    for (int j = upper ? i + 1 : 0; j < n; ++j) {
+      if (!Present(DA[i][j]) || !Present(DB[i][j])) continue;
       if (first) {
         a0 = DA[i][j];
         b0 = DB[i][j];
@@ -114,9 +114,9 @@ double PearsonOfCells(int n, const double* const* DA, const double* const* DB, U
   const double ma = sa / static_cast<double>(m), mb = sb / static_cast<double>(m);
   double sxy = 0.0, sxx = 0.0, syy = 0.0;
   for (int i = 0; i < n; ++i) {
-    if (rowEvents) HandleEventInfoWhere("MatrixCorr");
-    for (int j = 0; j < n; ++j) {
-      if (!use(i, j) || !Present(DA[i][j]) || !Present(DB[i][j])) continue;
+    if (upper) HandleEventInfoWhere("MatrixCorr");
+    for (int j = upper ? i + 1 : 0; j < n; ++j) {
+      if (!Present(DA[i][j]) || !Present(DB[i][j])) continue;
       const double a = DA[i][j] - a0 - ma, b = DB[i][j] - b0 - mb;
       sxy += a * b;
       sxx += a * a;
@@ -131,7 +131,7 @@ double PearsonOfCells(int n, const double* const* DA, const double* const* DB, U
 }  // namespace
 
 double MatrixCorr(int n, const double* const* DA, const double* const* DB) {
-  return PearsonOfCells(n, DA, DB, [](int i, int j) { return j > i; }, true);
+  return PearsonOfCells(n, DA, DB, true);
 }
 
 double RdMatrixCorr(int n, const double* const* DA, const double* const* DB, bool square) {
@@ -155,7 +155,7 @@ double RdMatrixCorr(int n, const double* const* DA, const double* const* DB, boo
     }
   constexpr double kNoise = 1e-20;
   if (!(ssA > kNoise * rawA) || !(ssB > kNoise * rawB)) return 0.0;
-  return PearsonOfCells(n, GA, GB, [](int, int) { return true; }, false);
+  return PearsonOfCells(n, GA, GB, false);
 }
 
 double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double* const* B) {
