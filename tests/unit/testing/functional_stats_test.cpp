@@ -241,6 +241,52 @@ TEST_P(FunctionalStatsFixture, RegressionModeAddsDiversityResponses) {
   }
 }
 
+TEST_P(FunctionalStatsFixture, PseudoFModeUsesEachDescriptorsResemblance) {
+  Data d(GetParam());
+  // The first variable made a two-level factor, the others a single level.
+  std::vector<int> factor(static_cast<size_t>(d.n)), single(static_cast<size_t>(d.n), 4);
+  for (int c = 0; c < d.n; ++c) {
+    factor[static_cast<size_t>(c)] = c < d.n / 2 ? 1 : 2;
+    d.E[c][0] = factor[static_cast<size_t>(c)] + 0.25;  // group labels are the integer parts
+    for (int k = 1; k < d.nEnv; ++k) d.E[c][k] = 4.0;
+  }
+  const auto ne = static_cast<size_t>(d.nEnv);
+  auto in = d.Record(kModePseudoF, true);
+  std::vector<double> fT(ne), fX(ne), fR(ne), fP(ne), fRp(ne);
+  Matrix<double> fTraits(d.nEnv, d.p);
+  in.pseudoF_T = fT.data();
+  in.pseudoF_X = fX.data();
+  in.pseudoF_R = fR.data();
+  in.pseudoF_P = fP.data();
+  in.pseudoF_Rphyl = fRp.data();
+  in.pseudoF_Traits = fTraits;
+  FunctionalPhyl_Stats_Lib_Input st;
+  FunctionalPhyl_Stats_Lib(&in, &st);
+  // The resemblances themselves match the reference (Mantel test above); the
+  // reference's 10-digit rounding is too coarse for a ratio of sums of squares.
+  auto F = [&](const Matrix<double>& D) { return PseudoF(d.n, D, factor.data(), nullptr, false); };
+  EXPECT_TRUE(test::MatricesClose(st.DR, JsonMatrix(d.js["DR"])));
+  EXPECT_CLOSE(fT[0], F(st.DT));
+  EXPECT_CLOSE(fX[0], F(st.DX));
+  EXPECT_CLOSE(fR[0], F(st.DR));
+  const Matrix<double>& T = st.T;
+  for (int j = 0; j < d.p; ++j) {
+    Matrix<double> Dj(d.n, d.n);
+    for (int a = 0; a < d.n; ++a)
+      for (int b = 0; b < d.n; ++b) Dj[a][b] = std::fabs(T[a][j] - T[b][j]);
+    EXPECT_CLOSE(fTraits[0][j], F(Dj)) << "trait " << j;
+    EXPECT_EQ(fTraits[1][j], 0.0);
+  }
+  if (d.phylo) {
+    EXPECT_TRUE(test::MatricesClose(st.DP, JsonMatrix(d.js["phylogeny"]["DP"])));
+    EXPECT_TRUE(test::MatricesClose(st.DRaoPhyl, JsonMatrix(d.js["phylogeny"]["DRaoPhyl"])));
+    EXPECT_CLOSE(fP[0], F(st.DP));
+    EXPECT_CLOSE(fRp[0], F(st.DRaoPhyl));
+  }
+  for (double f : {fT[1], fX[1], fR[1], fP[1], fRp[1]}) EXPECT_EQ(f, 0.0);
+  EXPECT_GT(fT[0], 0.0);
+}
+
 TEST_P(FunctionalStatsFixture, IntermediateResultsGoOnlyToTheGivenStream) {
   Data d(GetParam());
   FunctionalPhyl_Stats_Lib_Input st;
