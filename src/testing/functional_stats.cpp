@@ -256,7 +256,8 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   if (phylo) {
     if (withD) Resemblance(n, nTaxa, st.P, st.DP, st.reseCodeX);
     if (corr) {
-      NormalizeColsMV(s, nch, in.B, st.Bnorm);
+      // The configurations enter only the Procrustes and RV statistics.
+      if (opt == 'p' || opt == 'v') NormalizeColsMV(s, nch, in.B, st.Bnorm);
       st[kS_BF] = MatrixCorrelationLib(s, nch, in.nPhyloAxes, st.Bnorm, in.phyloScores, in.Sb, in.Sf, sq, opt);
       // Trait similarities against phylogenetic dissimilarities correlate
       // negatively when they agree; the resemblance statistics are turned
