@@ -64,8 +64,8 @@ TEST(MatrixCorrelation, SelfAndScaledCopiesCorrelatePerfectly) {
   // Symmetric in its arguments whichever matrix has fewer columns.
   EXPECT_CLOSE(ProcrustesCoeff(n, 3, 5, A, B), ProcrustesCoeff(n, 5, 3, B, A));
   EXPECT_CLOSE(RVcoeff(n, 3, 5, A, B), RVcoeff(n, 5, 3, B, A));
-  // RV worked in the object space (many columns) and in the variable space
-  // (few columns) agrees with the cross-product definition.
+  // RV worked in the object space (more columns than rows), in the variable
+  // space, or mixed, agrees with the cross-product definition.
   auto crossProducts = [n](const Matrix<double>& M) {
     Matrix<double> C(n, M.cols()), X(n, n);
     for (int j = 0; j < M.cols(); ++j) {
@@ -78,11 +78,12 @@ TEST(MatrixCorrelation, SelfAndScaledCopiesCorrelatePerfectly) {
         for (int j = 0; j < M.cols(); ++j) X[i][k] += C[i][j] * C[k][j];
     return X;
   };
-  const Matrix<double> Wide = Config(n, 20, 0.3), XA = crossProducts(A);
-  for (const Matrix<double>* M : {static_cast<const Matrix<double>*>(&B), &Wide}) {
-    const Matrix<double> XM = crossProducts(*M);
-    EXPECT_CLOSE(RVcoeff(n, 3, M->cols(), A, *M),
-                 vecProd(n, XA, XM) / std::sqrt(vecProd(n, XA, XA) * vecProd(n, XM, XM)));
+  const Matrix<double> Wide = Config(n, 20, 0.3), Wide2 = Config(n, 11, 0.8);
+  const std::pair<const Matrix<double>*, const Matrix<double>*> pairs[] = {{&A, &B}, {&A, &Wide}, {&Wide, &Wide2}};
+  for (const auto& [L, M] : pairs) {
+    const Matrix<double> XL = crossProducts(*L), XM = crossProducts(*M);
+    EXPECT_CLOSE(RVcoeff(n, L->cols(), M->cols(), *L, *M),
+                 vecProd(n, XL, XM) / std::sqrt(vecProd(n, XL, XL) * vecProd(n, XM, XM)));
   }
 }
 
