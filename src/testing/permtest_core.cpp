@@ -136,7 +136,8 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
   for (auto& w : workers) w = makeWorker();
   Matrix<int> bootLists(chunk, std::max(1, ncsm));
   Matrix<int> permLists(chunk, std::max(1, plen));
-  Matrix<double> nullValues(chunk, std::max(1, nq));
+  const int width = nq + std::max(0, options.extraValues);
+  Matrix<double> nullValues(chunk, std::max(1, width));
   Matrix<double> bootValues(boot ? chunk : 0, std::max(1, nq));
   std::vector<std::string> texts(options.text != nullptr ? static_cast<std::size_t>(chunk) : 0);
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(chunk));
@@ -159,7 +160,7 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
         draw.boot = boot ? bootLists[k] : nullptr;
         draw.perm = permLists[k];
         draw.permLength = plen;
-        std::fill(nullValues[k], nullValues[k] + nq, 0.0);
+        std::fill(nullValues[k], nullValues[k] + width, 0.0);
         if (boot) std::fill(bootValues[k], bootValues[k] + nq, 0.0);
         if (options.text != nullptr) {
           std::ostringstream os;
@@ -177,7 +178,8 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
     for (int k = 0; k < cnt; ++k) {
       if (errors[static_cast<std::size_t>(k)]) std::rethrow_exception(errors[static_cast<std::size_t>(k)]);
       totals.Add(start + k, nullValues[k], boot ? bootValues[k] : nullptr);
-      if (options.text != nullptr) *options.text << texts[static_cast<std::size_t>(k)];
+      if (options.text != nullptr)
+        workers[0]->Report(start + k, nullValues[k], totals, texts[static_cast<std::size_t>(k)], *options.text);
     }
   }
 }

@@ -80,6 +80,8 @@ struct IterationDraw {
   int permLength = 0;
 };
 
+struct PermutationTotals;
+
 // Computes the null statistics of one iteration. Each thread owns one worker,
 // so a worker may keep its work arrays between calls.
 class NullWorker {
@@ -89,6 +91,16 @@ class NullWorker {
   // the bootstrap sample (only with bootstrap, null otherwise); text: where the
   // intermediate results of the iteration go, or null when none are written.
   virtual void Evaluate(const IterationDraw& draw, double* nullValues, double* bootValues, std::ostream* text) = 0;
+  // Writes the iteration's intermediate results once it has been counted, in
+  // iteration order: evaluated is the text Evaluate wrote, values the whole
+  // row it filled (extra values included) and totals the running counts.
+  virtual void Report(int iteration, const double* values, const PermutationTotals& totals,
+                      const std::string& evaluated, std::ostream& text) {
+    (void)iteration;
+    (void)values;
+    (void)totals;
+    text << evaluated;
+  }
 };
 
 // How a null value is compared with the observed one.
@@ -126,6 +138,7 @@ struct PermutationTotals {
 struct PermutationRunOptions {
   int threads = 0;            // 0: the runtime's current number of threads
   int chunk = 0;              // iterations drawn ahead (0: a size chosen from the thread count)
+  int extraValues = 0;        // values per iteration past the tested quantities, for Report
   std::ostream* text = nullptr;  // intermediate results, written in iteration order
   // Called before each iteration, in order, with its 0-based number.
   std::function<void(int)> progress;
