@@ -154,6 +154,10 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
 #pragma omp parallel for num_threads(threads) schedule(dynamic, 1) if (threads > 1 && cnt > 1)
     for (int k = 0; k < cnt; ++k) {
       try {
+        // Each iteration runs on one thread: the loops inside the statistics
+        // would otherwise start teams of their own (or spin at their barriers)
+        // while the iterations already share the processors.
+        omp_set_num_threads(1);
         NullWorker& worker = *workers[static_cast<std::size_t>(omp_get_thread_num())];
         IterationDraw draw;
         draw.iteration = start + k;
