@@ -10,6 +10,7 @@
 #include "shell/cformat.h"
 #include "shell/shell.h"
 #include "testing/functional_stats.h"
+#include "testing/permtest_fastmantel.h"
 #include "testing/permtest_nullmodels.h"
 #include "testing/permtest_summary.h"
 
@@ -21,15 +22,21 @@ const int kNullRowToA[kNumPermStats] = {kA_TE,   kA_XE,   kA_XE_T,  kA_XE_TR, kA
 const int kNullRowTail[kNumObsStats] = {1, 1, 0, 0, 1, 1, 1, 1, 1, 1, 0, 0,
                                         0, 0, 0, 0, 1, 1, 0, 0, 1, 1, 1, 1};
 
+const FunctionalStat kNullRowStat[kNumPermStats] = {
+    kS_TE,   kS_XE,    kS_XE_T, kS_XE_TR, kS_RE, kS_BF,    kS_FE,   kS_PE,    kS_PT, kS_PX, kS_PX_T, kS_TE_P,
+    kS_XE_P, kS_XE_TP, kS_PE_T, kS_PE_X,  kS_TY, kS_XY,    kS_XY_T, kS_XY_TR, kS_VE, kS_RY, kS_VY};
+
+void StoreNullValues(const std::array<double, kNumFunctionalStats>& r, int nLinear, double* values) {
+  for (int row = 0; row < kNumPermStats; ++row) values[row] = r[static_cast<std::size_t>(kNullRowStat[row])];
+  values[kNumPermStats] = 0.0;
+  double* extra = values + kNumObsStats + nLinear;
+  for (int k = 0; k < kNumFunctionalStats; ++k) extra[k] = r[static_cast<std::size_t>(k)];
+}
+
 namespace {
 
 constexpr int kDigits = 6;
 constexpr int kTableRows = kNumObsStats;  // the last row is never filled
-// The statistics of the working record behind each null-table row.
-constexpr FunctionalStat kNullRowStat[kNumPermStats] = {
-    kS_TE,   kS_XE,   kS_XE_T,  kS_XE_TR, kS_RE,   kS_BF,    kS_FE,   kS_PE,   kS_PT,   kS_PX,   kS_PX_T, kS_TE_P,
-    kS_XE_P, kS_XE_TP, kS_PE_T, kS_PE_X,  kS_TY,   kS_XY,    kS_XY_T, kS_XY_TR, kS_VE,  kS_RY,   kS_VY};
-
 bool IsTaxaShuffle(const PermTest_FunctionalPhyl_Correl_Input& in) { return in.optTaxaSiteShuffle != 's'; }
 
 // A record for the engine's own calls of the statistics: the same data and
@@ -145,11 +152,8 @@ class FunctionalNullWorker : public NullWorker {
     else
       NullCorrelations(*iterIn, nullSt_, sh_.separateCov ? *iterObs : nullSt_, sh_.separateCov, nullBF, r_);
 
-    for (int row = 0; row < kNumPermStats; ++row) values[row] = r_[static_cast<std::size_t>(kNullRowStat[row])];
-    values[kNumPermStats] = 0.0;
+    StoreNullValues(r_, sh_.nLinear, values);
     LinearModelValues(in, nullSt_, values + kTableRows);
-    double* extra = values + kTableRows + sh_.nLinear;
-    for (int k = 0; k < kNumFunctionalStats; ++k) extra[k] = r_[static_cast<std::size_t>(k)];
     if (text) WriteMatrices(*iterIn, d, *text);
   }
 
@@ -429,7 +433,13 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
   run.extraValues = kNumFunctionalStats;
   if (options.progress)
     run.progress = [&](int i) { options.progress(Format("Permutation test: %d of %d", i + 1, in.niter)); };
-  RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
+  std::unique_ptr<FastMantelShared> fast;
+  if (options.fastPath && in.niter > 1 && FastMantelApplies(in))
+    fast = std::make_unique<FastMantelShared>(in, sh.obs, sh.separateCov);
+  if (fast)
+    RunPermutations(rng, drawer, [&] { return MakeFastMantelWorker(*fast); }, totals, run);
+  else
+    RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
 
   std::vector<int> tails(kNullRowTail, kNullRowTail + kNumObsStats);
   const std::vector<QuantitySummary> sum = SummarizePermutations(totals, tails, in.nonParametricSES_opt);

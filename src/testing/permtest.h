@@ -18,6 +18,9 @@ struct App;
 
 struct PermTestOptions {
   int threads = 0;  // 0: the runtime's current number of threads
+  // Take the faster route to the same null statistics where it applies (see
+  // permtest_fastmantel.h); off, every iteration goes the general way.
+  bool fastPath = true;
   // Receives "Permutation test: %d of %d" before each iteration.
   std::function<void(const std::string&)> progress;
 };

@@ -11,6 +11,12 @@
 
 namespace kalios {
 
+// The statistic of the working record behind each row of the null table
+// (its internal order), and the layout of one iteration's values: the 24
+// rows, the linear-model values, then all the statistics of r for the report.
+extern const FunctionalStat kNullRowStat[kNumPermStats];
+void StoreNullValues(const std::array<double, kNumFunctionalStats>& r, int nLinear, double* values);
+
 // dest[i] = src[list[i] - 1] for the n rows of c columns.
 void PermuteRows(int n, int c, const int* list, const double* const* src, double** dest);
 // dest[i][j] = src[list[i] - 1][list[j] - 1].
