@@ -32,7 +32,7 @@ struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
-  Matrix<double> K;      // U U', nOTUs x nOTUs
+  Matrix<double> K;      // U U', nOTUs x (nOTUs padded with zero columns to whole kernel blocks)
   Matrix<double> delta;  // Rao pair differences from Sb, full and symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
   // places [start[c], start[c + 1]) of idx (0-based OTU) and val.

@@ -60,7 +60,7 @@ void PermuteSiteDescriptors(const PermTest_FunctionalPhyl_Correl_Input& in, cons
 
 void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& nul,
                       const FunctionalPhyl_Stats_Lib_Input& cov, bool separateCov, double nullBF,
-                      std::array<double, kNumFunctionalStats>& r) {
+                      std::array<double, kNumFunctionalStats>& r, const MantelFunction* mantel) {
   r.fill(0.0);
   const int mode = in.opt_ro;
   if (mode < kModeMantel || mode > kModeRV) return;
@@ -71,7 +71,10 @@ void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const Func
   const bool sq = in.squareDistMatrixOpt;
   const double ovf = in.overfitFactorPCARegr;
   auto mcl = [&](int p, int q, const double* const* A, const double* const* B, const double* const* DA,
-                 const double* const* DB) { return MatrixCorrelationLib(n, p, q, A, B, DA, DB, sq, opt); };
+                 const double* const* DB) {
+    if (mantel != nullptr && opt == 'm') return (*mantel)(DA, DB);
+    return MatrixCorrelationLib(n, p, q, A, B, DA, DB, sq, opt);
+  };
   // A statistic between covariates only: the observed one, or the null one
   // just computed when the covariates are the null matrices too.
   auto c = [&](FunctionalStat k) { return separateCov ? cov[k] : r[static_cast<std::size_t>(k)]; };

@@ -4,6 +4,7 @@
 // margins of the OTU resemblances), the site shuffle permutes the community
 // descriptors (rows of T, X and P, the diversity vectors and the resemblances
 // between communities). Lists hold 1-based object numbers.
+#include <functional>
 #include <vector>
 
 #include "testing/functional_stats.h"
@@ -35,9 +36,12 @@ void PermuteSiteDescriptors(const PermTest_FunctionalPhyl_Correl_Input& in, cons
 // own statistics in cov.stat are then reused), nul itself otherwise, which
 // gives exactly the observed formulas on the null data. E, Y, DE and DY are
 // read from in. nullBF is the iteration's r(BF).
+// mantel, when given, replaces the Mantel statistic ('m') of two resemblance
+// matrices (a faster route to the same values).
+using MantelFunction = std::function<double(const double* const*, const double* const*)>;
 void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& nul,
                       const FunctionalPhyl_Stats_Lib_Input& cov, bool separateCov, double nullBF,
-                      std::array<double, kNumFunctionalStats>& r);
+                      std::array<double, kNumFunctionalStats>& r, const MantelFunction* mantel = nullptr);
 
 // The regressions (mode 4) or pseudo-F values (mode 5) of the descriptors in
 // nul, into its result fields, as the observed ones are computed.

@@ -13,6 +13,7 @@
 #include "support/compare.h"
 #include "testing/functional_stats.h"
 #include "testing/matrix_correlation.h"
+#include "testing/permtest_fastmantel.h"
 #include "testing/permtest_nullmodels.h"
 
 namespace kalios {
@@ -373,6 +374,46 @@ TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   EXPECT_EQ(static_cast<int>(s.occurrences.size()), occ);
   d.rec.optTaxaSiteShuffle = 's';
   EXPECT_EQ(MakeNullModelSetup(d.rec).kind, NullModelKind::kSite);
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// The faster route of the Mantel mode gives the statistics of the general
+// route to rounding, for the first matrix alone or all matrices randomized,
+// and for the Rd statistic.
+TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
+  for (char stat : {'m', 'r'}) {
+    for (bool oneMatrix : {false, true}) {
+      for (bool nonPar : {false, true}) {
+        Data a(11, 8, false, 12), b(11, 8, false, 12);
+        for (Data* d : {&a, &b}) {
+          d->rec.opt_MatrixCorr = stat;
+          d->rec.oneMatrixPermPartialCorr = oneMatrix;
+          d->rec.nonParametricSES_opt = nonPar;
+          d->rec.sqrtDissimOpt_RaoTraits = oneMatrix;
+          d->rec.niter = 80;
+        }
+        ASSERT_TRUE(FastMantelApplies(a.rec));
+        PermTestOptions fast, general;
+        general.fastPath = false;
+        RandomGenerator ra(21), rb(21);
+        PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
+        PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+        for (int k = 0; k < kNumPermStats; ++k) {
+          EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << stat << oneMatrix << kPermStatNamesA[k];
+          EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12) << kPermStatNamesB[k];
+          EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+          EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+          EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+          EXPECT_EQ(a.rec.asymProbStat[k], b.rec.asymProbStat[k]) << kPermStatNamesB[k];
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
