@@ -16,6 +16,7 @@ namespace {
 
 constexpr double kMissingValue = -999.0;
 constexpr int kKernelWidth = 32;  // results per block of the combination kernel
+constexpr int kPanel = 64;        // columns combined for every community in turn
 
 bool AnyMissing(int r, int c, const double* const* m) {
   for (int i = 0; i < r; ++i)
@@ -24,7 +25,7 @@ bool AnyMissing(int r, int c, const double* const* m) {
   return false;
 }
 
-// out[0 .. len) = sum over t of vals[t] * M[rows[t]][0 .. len), the terms
+// out[from .. len) = sum over t of vals[t] * M[rows[t]][0 .. len), the terms
 // added in the order of t for every element. A block of 32 results stays in
 // registers while the rows stream past. Every element goes through the same
 // multiplications and additions in the same order in each clone (no fused
@@ -32,9 +33,9 @@ bool AnyMissing(int r, int c, const double* const* m) {
 typedef double V4 __attribute__((vector_size(32)));
 
 __attribute__((target_clones("arch=x86-64-v3", "default"))) void SparseCombination(
-    int cnt, const int* rows, const double* vals, const double* const* M, int len, double* __restrict out) {
+    int cnt, const int* rows, const double* vals, const double* const* M, int from, int len, double* __restrict out) {
   constexpr int kWidth = kKernelWidth;
-  int j0 = 0;
+  int j0 = from;
   for (; j0 + kWidth <= len; j0 += kWidth) {
     V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
     for (int t = 0; t < cnt; ++t) {
@@ -198,6 +199,7 @@ class FastMantelWorker : public NullWorker {
     rows_.resize(sh.wIdx.size());
     prop_.resize(static_cast<std::size_t>(s));
     place_.resize(static_cast<std::size_t>(s));
+    order_.resize(static_cast<std::size_t>(s));
     if (in.opt_MatrixCorr == 'm') {
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
       packs_.resize(4);
@@ -254,17 +256,24 @@ class FastMantelWorker : public NullWorker {
     // Distances of X from G = W_p K W_p': H = W_p K row by row, then G from
     // the transpose of H, the lower triangle only.
     for (std::size_t t = 0; t < rows_.size(); ++t) rows_[t] = perm[sh_.wIdx[t]] - 1;
-    for (int c = 0; c < n; ++c) {
-      const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
-      SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, sh_.K, sPad_, H_[c]);
-    }
+    // Panels of columns, so that the rows of K and of H' being combined stay
+    // in the processor's cache while every community passes.
+    for (int j0 = 0; j0 < sPad_; j0 += kPanel)
+      for (int c = 0; c < n; ++c) {
+        const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
+        SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, sh_.K, j0, std::min(sPad_, j0 + kPanel),
+                          H_[c]);
+      }
     for (int i0 = 0; i0 < n; i0 += 32)
       for (int k = 0; k < s; ++k)
         for (int i = i0; i < std::min(n, i0 + 32); ++i) Ht_[k][i] = H_[i][k];
-    for (int c = 0; c < n; ++c) {
-      const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
-      SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, Ht_, RoundUp(c + 1), G_[c]);
-    }
+    for (int j0 = 0; j0 < nPad_; j0 += kPanel)
+      for (int c = 0; c < n; ++c) {
+        const int len = std::min(RoundUp(c + 1), j0 + kPanel);
+        if (len <= j0) continue;
+        const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
+        SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, Ht_, j0, len, G_[c]);
+      }
     for (int a = 0; a < n; ++a) {
       nul_.DX[a][a] = 0.0;
       for (int b = 0; b < a; ++b) {
@@ -277,9 +286,16 @@ class FastMantelWorker : public NullWorker {
     for (int c = 0; c < n; ++c) {
       const int b = sh_.aStart[static_cast<std::size_t>(c)], e = sh_.aStart[static_cast<std::size_t>(c) + 1];
       const int cnt = e - b;
+      // The OTUs in ascending order, so that each row of differences is read
+      // forwards (the pairs and their terms do not change).
+      for (int u = 0; u < cnt; ++u)
+        order_[static_cast<std::size_t>(u)] = {perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1,
+                                               sh_.aVal[static_cast<std::size_t>(b + u)]};
+      std::sort(order_.begin(), order_.begin() + cnt,
+                [](const std::pair<int, double>& x, const std::pair<int, double>& y) { return x.first < y.first; });
       for (int u = 0; u < cnt; ++u) {
-        place_[static_cast<std::size_t>(u)] = perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1;
-        prop_[static_cast<std::size_t>(u)] = sh_.aVal[static_cast<std::size_t>(b + u)];
+        place_[static_cast<std::size_t>(u)] = order_[static_cast<std::size_t>(u)].first;
+        prop_[static_cast<std::size_t>(u)] = order_[static_cast<std::size_t>(u)].second;
       }
       double q = 0.0;
       for (int u = 0; u < cnt; ++u) {
@@ -325,6 +341,7 @@ class FastMantelWorker : public NullWorker {
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, Ht_, G_;
   std::vector<int> rows_, place_;
+  std::vector<std::pair<int, double>> order_;
   std::vector<double> prop_;
   std::array<double, kNumFunctionalStats> r_{};
 };
