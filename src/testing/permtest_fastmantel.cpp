@@ -124,6 +124,48 @@ __attribute__((target("avx512f"))) void CombineAvx512(int cnt, const int* rows, 
   }
 }
 
+// Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
+double GatherDotPlain(const double* row, const int* idx, const double* w, int cnt) {
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  int v = 0;
+  for (; v + 4 <= cnt; v += 4) {
+    s0 += row[idx[v]] * w[v];
+    s1 += row[idx[v + 1]] * w[v + 1];
+    s2 += row[idx[v + 2]] * w[v + 2];
+    s3 += row[idx[v + 3]] * w[v + 3];
+  }
+  for (; v < cnt; ++v) s0 += row[idx[v]] * w[v];
+  return (s0 + s1) + (s2 + s3);
+}
+
+__attribute__((target("avx512f"))) double GatherDotAvx512(const double* row, const int* idx, const double* w,
+                                                           int cnt) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0;
+  int v = 0;
+  for (; v + 16 <= cnt; v += 16) {
+    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v));
+    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v + 8));
+    const __m512d zero = _mm512_setzero_pd();
+    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
+    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
+  }
+  double lanes[8];
+  _mm512_storeu_pd(lanes, _mm512_add_pd(a0, a1));
+  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+  for (; v < cnt; ++v) s += row[idx[v]] * w[v];
+  return s;
+}
+
+using GatherDotFn = double (*)(const double*, const int*, const double*, int);
+
+double GatherDot(const double* row, const int* idx, const double* w, int cnt) {
+  static const GatherDotFn fn = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") ? GatherDotAvx512 : GatherDotPlain;
+  }();
+  return fn(row, idx, w, cnt);
+}
+
 using CombineFn = void (*)(int, const int*, const double*, const double* const*, int, int, double*);
 
 CombineFn ChooseCombine() {
@@ -351,24 +393,13 @@ class FastMantelWorker : public NullWorker {
         place_[static_cast<std::size_t>(u)] = perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1;
         prop_[static_cast<std::size_t>(u)] = sh_.aVal[static_cast<std::size_t>(b + u)];
       }
-      // Per OTU the sum over the OTUs after it, in four independent partial
-      // sums (one running sum would wait on every addition).
+      // Per OTU the sum over the OTUs after it, in independent partial sums
+      // (one running sum would wait on every addition).
       const int* pl = place_.data();
       const double* pr = prop_.data();
       double q = 0.0;
-      for (int u = 0; u + 1 < cnt; ++u) {
-        const double* drow = sh_.delta[pl[u]];
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        int v = u + 1;
-        for (; v + 4 <= cnt; v += 4) {
-          s0 += drow[pl[v]] * pr[v];
-          s1 += drow[pl[v + 1]] * pr[v + 1];
-          s2 += drow[pl[v + 2]] * pr[v + 2];
-          s3 += drow[pl[v + 3]] * pr[v + 3];
-        }
-        for (; v < cnt; ++v) s0 += drow[pl[v]] * pr[v];
-        q += pr[u] * ((s0 + s1) + (s2 + s3));
-      }
+      for (int u = 0; u + 1 < cnt; ++u)
+        q += pr[u] * GatherDot(sh_.delta[pl[u]], pl + u + 1, pr + u + 1, cnt - u - 1);
       const double r = 2.0 * q;
       nul_.R[static_cast<std::size_t>(c)] = r;
       nul_.Rcol[c][0] = nul_.Rrow[0][c] = r;
