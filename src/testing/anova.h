@@ -1,0 +1,30 @@
+#pragma once
+// Sums of squares of a dissimilarity matrix within and between groups of
+// objects, and the pseudo-F of a partition built on them: the analysis of
+// variance of community resemblances by an ecological factor.
+//
+// Dissimilarities are read from the strict upper triangle (D[i][j], i < j),
+// so a matrix with only its upper triangle filled will do.
+
+namespace kalios {
+
+// Sum over the pairs i < j of members (member[i] == 1) of D[i][j] squared
+// (D[i][j] itself when alreadySquared), divided by the number of members;
+// 0 for an empty group.
+double WithinGrSqDissim(int n, const double* const* D, const int* member, bool alreadySquared);
+
+// SSt = within sum of squares of all selected objects (select null: all);
+// SSb = SSt minus the within sums of squares of each group of selected
+// objects sharing a partition label, groups taken in the order of their first
+// selected member. Returns SSb.
+double BetweenGrSqDissim(int n, const double* const* D, const int* partition, double* SSb, double* SSt,
+                         const int* select, bool alreadySquared);
+
+// Pseudo-F = SSb / (SSt - SSb) of the partition, without a degrees-of-freedom
+// correction (a permutation test does not need one). A partition without
+// within-group variation, or any other non-finite ratio, gives 0. SSt
+// receives the total sum of squares when not null.
+double PseudoF(int n, const double* const* D, const int* partition, const int* select, bool alreadySquared,
+               double* SSt = nullptr);
+
+}  // namespace kalios
