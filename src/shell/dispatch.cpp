@@ -1,5 +1,6 @@
 #include "shell/dispatch.h"
 
+#include "functional/functional_analysis.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
@@ -12,7 +13,7 @@ void NotYet(App& app, const char* what) {
 }
 }  // namespace
 
-void FunctionalAnalysisHook(App& app) { NotYet(app, "The functional analysis"); }
+void FunctionalAnalysisHook(App& app) { IFHierarchicalAccum(app); }
 void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
 void SimulationStudyHook(App& app) { NotYet(app, "The simulation study"); }
 
