@@ -1,5 +1,6 @@
 // How the session loop loads, reloads, forgets and releases the session data.
 #include "session/formda.h"
+#include "session/raw_format.h"
 #include "session/track.h"
 #include "shell/abort.h"
 #include "shell/app.h"
@@ -11,19 +12,17 @@ namespace kalios {
 
 bool LoadSessionAtEntry(App& app) {
   Console& con = app.con;
+  std::string first;
   {
     auto track = fopenck(con, app.shell.whichTrack, app.shell.volumeName);
     if (!track) Abort(kAbortOpenFailed);
-    std::string first;
     if (track->ScanWord(first) != 1) first.clear();
     track->Close();
-    if (first.empty()) {
-      // A new session: its data must be formatted first.
-      Print(con.out, "\n%s is not available in this version.\n", "Formatting raw data");
-      return false;
-    }
-    app.track.whichFormda = first;
+    if (!first.empty()) app.track.whichFormda = first;
   }
+  // A new session (empty track file) takes its data first; the dialogue
+  // writes the track file and names the formatted data file.
+  if (first.empty() && SetFormda(app) != 0) return false;
   OpenFormda(app, 1);
   ReadTrack(app);
   return true;

@@ -73,12 +73,15 @@ TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
 
 TEST_F(InDir, EmptyTrackMeansANewSession) {
   WriteAll("newTrk.txt", "");
-  std::istringstream in("");
+  // The data dialogue is offered; option 4 goes back to the main menu.
+  std::istringstream in("4\n");
   std::ostringstream out, err;
   Console con(in, out, err);
   App app(con);
   app.shell.whichTrack = "newTrk.txt";
   EXPECT_FALSE(LoadSessionAtEntry(app));
+  EXPECT_NE(out.str().find("DATA FOR SESSION"), std::string::npos);
+  EXPECT_EQ(testing::ReadAll("newTrk.txt"), "");
 }
 
 TEST_F(InDir, StrayCharactersInASpeciesMapAreReportedAndSkipped) {

@@ -1,0 +1,145 @@
+#include "session/partition_dialog.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "session/temp_dir.h"
+#include "shell/abort.h"
+#include "shell/app.h"
+
+namespace kalios {
+namespace {
+
+using testing::TempDir;
+using testing::WriteAll;
+
+struct Dialogue {
+  explicit Dialogue(const std::string& answers) : in(answers), con(in, out, err), app(con) {
+    app.shell.sessionName = app.shell.sessionShortName = "s";
+  }
+  std::istringstream in;
+  std::ostringstream out, err;
+  Console con;
+  App app;
+};
+
+// Runs the group dialogue for n objects; returns the groups.
+std::vector<int> Groups(Dialogue& d, int n, const std::string& what, int& nGroups,
+                        std::vector<std::string>& labels) {
+  std::vector<int> groupOf(static_cast<size_t>(n), 0);
+  SettingAnyGroups(d.app, n, nGroups, groupOf.data(), labels, what);
+  return groupOf;
+}
+
+TEST(SettingAnyGroups, CountsPerGroupMustCoverTheObjects) {
+  // 0 groups is out of range; counts 3,3 do not add up to 7.
+  Dialogue d("0\n2\n1\ny\n3 3\n3 4\n");
+  int nGroups = 0;
+  std::vector<std::string> labels;
+  auto g = Groups(d, 7, "communities", nGroups, labels);
+  EXPECT_EQ(nGroups, 2);
+  EXPECT_EQ(g, (std::vector<int>{1, 1, 1, 2, 2, 2, 2}));
+  EXPECT_EQ(labels, (std::vector<std::string>{"1", "2"}));
+  EXPECT_NE(d.err.str().find("Accepted input: 1 to 7\n"), std::string::npos);
+  EXPECT_NE(d.err.str().find("\nError!! Reenter!!\n"), std::string::npos);
+  EXPECT_NE(d.out.str().find("\nEnter number of communities per group:\nGroups:            1   2   "
+                             "\nNumber of communities: "),
+            std::string::npos);
+  // No cluster analysis record: the source of the partition is not asked.
+  EXPECT_EQ(d.out.str().find("Get partition from"), std::string::npos);
+}
+
+TEST(SettingAnyGroups, MembershipByLabelsRefusesUnknownLabels) {
+  Dialogue d("2\n2\nk wet dry y\nn\nk wet dry mud y\nk wet dry wet y\n");
+  d.app.data.reLabel = {"r1", "r2", "r3"};
+  int nGroups = 0;
+  std::vector<std::string> labels;
+  auto g = Groups(d, 3, "communities", nGroups, labels);
+  EXPECT_EQ(g, (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(labels, (std::vector<std::string>{"wet", "dry"}));
+  EXPECT_NE(d.err.str().find("\nError!! Enter again. \n"), std::string::npos);
+  EXPECT_NE(d.out.str().find("\nEnter group membership (label) for communities:\ncommunities:\tr1\tr2\tr3\t\n"),
+            std::string::npos);
+}
+
+TEST(SettingAnyGroups, LabelsThatCollideAfterTheCutAreRefused) {
+  // "plotA" and "plotB" both become "plot": asked again.
+  Dialogue d("2\n2\nk plotA plotB y\nk pA pB y\nn\nk pB pA pB y\n");
+  int nGroups = 0;
+  std::vector<std::string> labels;
+  auto g = Groups(d, 3, "OTUs", nGroups, labels);
+  EXPECT_EQ(labels, (std::vector<std::string>{"pA", "pB"}));
+  EXPECT_EQ(g, (std::vector<int>{2, 1, 2}));
+  EXPECT_NE(d.err.str().find("\nError!! Enter again. \n"), std::string::npos);
+  // OTUs are shown by number.
+  EXPECT_NE(d.out.str().find("\nOTUs:\t1\t2\t3\t\n"), std::string::npos);
+}
+
+TEST(GetPartition, FusionRecordsAreCutAtKGroups) {
+  TempDir dir;
+  // Fusions (1 2), (3 4), (1 3): 3 groups are reached after the second.
+  WriteAll(dir / "clus.txt", "0.1 2 1 2\n0.5 2 3 4\n0.9 2 1 3\n");
+  Dialogue d("");
+  std::vector<int> g(5);
+  GetPartition(d.app, dir / "clus.txt", 5, 3, g.data());
+  EXPECT_EQ(g, (std::vector<int>{1, 1, 2, 2, 3}));
+
+  // A record with one member is passed over; a whole cluster listed merges it.
+  WriteAll(dir / "clus.txt", "0.1 1 5\n0.2 2 4 5\n0.3 3 1 4 5\n");
+  GetPartition(d.app, dir / "clus.txt", 5, 3, g.data());
+  EXPECT_EQ(g, (std::vector<int>{1, 2, 3, 1, 1}));
+}
+
+TEST(GetPartition, MissingOrDamagedRecordsAbort) {
+  TempDir dir;
+  Dialogue d("");
+  std::vector<int> g(4);
+  try {
+    GetPartition(d.app, dir / "none.txt", 4, 2, g.data());
+    ADD_FAILURE();
+  } catch (const AbortError& e) {
+    EXPECT_EQ(e.code(), kAbortOpenFailed);
+  }
+  // More members than objects, an object that does not exist, too few fusions.
+  for (const char* text : {"0.1 9 1 2 3 4 1 2 3 4 1\n", "0.1 2 1 7\n", "0.1 2 1 2\n"}) {
+    WriteAll(dir / "bad.txt", text);
+    try {
+      GetPartition(d.app, dir / "bad.txt", 4, 2, g.data());
+      ADD_FAILURE() << text;
+    } catch (const AbortError& e) {
+      EXPECT_EQ(e.code(), kAbortEndOfFile);
+    }
+  }
+}
+
+TEST(SettingAnyGroups, ClusterRecordIsOfferedWhenOneExists) {
+  TempDir dir;
+  WriteAll(dir / "rc.txt", "0.1 2 1 2\n");
+  Dialogue d("2\n1\n2\n");
+  d.app.track.hasReClus = 1;
+  d.app.track.whichReClus = dir / "rc.txt";
+  int nGroups = 0;
+  std::vector<std::string> labels;
+  auto g = Groups(d, 3, "communities", nGroups, labels);
+  EXPECT_EQ(g, (std::vector<int>{1, 1, 2}));
+  EXPECT_NE(d.out.str().find("\nGet partition from: \n"), std::string::npos);
+}
+
+TEST(SettingWhichLevel, AskedOnlyForHierarchicalMonotheticPooling) {
+  Dialogue d("2\n");
+  d.app.data.nch = 3;
+  int level = 0;
+  EXPECT_EQ(SettingWhichLevel(d.app, level), 1);
+  d.app.opts.poolCSTopt = 1;
+  d.app.opts.isHierarchical = 1;
+  EXPECT_EQ(SettingWhichLevel(d.app, level), 2);
+  EXPECT_EQ(level, 2);
+  EXPECT_NE(d.out.str().find("Specify hierarchical level: "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
