@@ -1,5 +1,6 @@
 #include "testing/functional_stats.h"
 
+#include <climits>
 #include <cmath>
 #include <iostream>
 
@@ -29,6 +30,14 @@ void Resemblance(int n, int p, const double* const* data, Matrix<double>& D, int
     return;
   }
   ResemblanceLib(n, p, data, D, 1, code, nullptr, 0.0, 0.0, 1, false);
+}
+
+// The group label of a community on an ecological factor: its value
+// truncated to an int. A value an int cannot hold gets a label of its own
+// kind rather than an undefined conversion.
+int FactorLabel(double v) {
+  if (!(v > static_cast<double>(INT_MIN)) || !(v < static_cast<double>(INT_MAX))) return INT_MIN;
+  return static_cast<int>(v);
 }
 
 void ToColumnAndRow(int n, const double* v, Matrix<double>& col, Matrix<double>& row) {
@@ -204,7 +213,7 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   // 2. T against E and Y, or the pseudo-F of T and of each trait by factor.
   if (mode == kModePseudoF) {
     for (int k = 0; k < nEnv; ++k)
-      for (int c = 0; c < n; ++c) st.factorPartitions[k][c] = static_cast<int>(in.E[c][k]);
+      for (int c = 0; c < n; ++c) st.factorPartitions[k][c] = FactorLabel(in.E[c][k]);
     PseudoFPerFactor(in, st, st.DT, st.pseudoF_T);
     st.pseudoF_Traits.Fill(0.0);
     for (int j = 0; j < nch; ++j) {
@@ -256,7 +265,8 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   if (phylo) {
     if (withD) Resemblance(n, nTaxa, st.P, st.DP, st.reseCodeX);
     if (corr) {
-      NormalizeColsMV(s, nch, in.B, st.Bnorm);
+      // The configurations enter only the Procrustes and RV statistics.
+      if (opt == 'p' || opt == 'v') NormalizeColsMV(s, nch, in.B, st.Bnorm);
       st[kS_BF] = MatrixCorrelationLib(s, nch, in.nPhyloAxes, st.Bnorm, in.phyloScores, in.Sb, in.Sf, sq, opt);
       // Trait similarities against phylogenetic dissimilarities correlate
       // negatively when they agree; the resemblance statistics are turned

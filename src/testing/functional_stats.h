@@ -86,7 +86,10 @@ void PrepareFunctionalPhylStats(const PermTest_FunctionalPhyl_Correl_Input& inpu
 
 // Computes the descriptors and the statistics of the input's mode into stats;
 // in modes 4 and 5 also into the caller's result vectors of the input record
-// that are not null. Writes the intermediate results to input->rndDataFile
+// that are not null (rsqRegr and interceptRegr: nch + nExtraCols values,
+// coefRegr: nEnv rows of as many; pseudoF_*: nEnv values, pseudoF_Traits:
+// nEnv rows of nch). A permutation test that must keep the observed values
+// passes null result pointers and reads the values from stats. Writes the intermediate results to input->rndDataFile
 // when input->printIntermediate is set and the stream is not null. A
 // rese_opt below 1 writes "Undefined resemblance option!\n" to standard
 // error and aborts the analysis with code 1. Returns 1.

@@ -1,5 +1,6 @@
 #include "testing/matrix_correlation.h"
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -34,40 +35,62 @@ void ColumnMeans(int n, int p, const double* const* A, std::vector<double>& mean
   }
 }
 
+// Work matrices that outlive the call: a permutation test calls these
+// statistics thousands of times on matrices of the same shapes, and fresh
+// large blocks cost a page fault per page on every call. Each slot belongs to
+// one routine, so nested calls (the partial correlations calling Procrustes or
+// RV) never share one; every user overwrites all the cells it reads.
+enum ScratchSlot { kCentredA, kCentredB, kCrossT, kSvdU, kSvdV, kGowerA, kGowerB, kCovariates, kResidA, kResidB,
+                   kGramA, kGramB, kGramAB, kNumSlots };
+Matrix<double>& Scratch(ScratchSlot slot, int r, int c) {
+  thread_local std::array<Matrix<double>, kNumSlots> pool;
+  Matrix<double>& m = pool[static_cast<std::size_t>(slot)];
+  if (m.rows() != r || m.cols() != c) m.Resize(r, c);
+  return m;
+}
+
 // Column-centred copy; missing values become 0 so that they drop out of
 // every cross product, as the products that skip -999 terms would have it.
-Matrix<double> CenteredCopy(int n, int p, const double* const* A) {
+const Matrix<double>& CenteredCopy(int n, int p, const double* const* A, ScratchSlot slot) {
   std::vector<double> mean;
   ColumnMeans(n, p, A, mean);
-  Matrix<double> c(n, p);
+  Matrix<double>& c = Scratch(slot, n, p);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < p; ++j) c[i][j] = Present(A[i][j]) ? A[i][j] - mean[static_cast<std::size_t>(j)] : 0.0;
   return c;
 }
 
-// Sum of the squared Frobenius norm of X'Y for column-centred X (n x p) and
-// Y (n x q): the trace of (X X')(Y Y'). Worked in the smaller of the object
-// space (n x n) and the variable space (p x q), whichever is cheaper.
-double GramInnerProduct(int n, int p, int q, const Matrix<double>& X, const Matrix<double>& Y) {
-  double total = 0.0;
-  if (static_cast<long long>(n) * (p + q) <= 2LL * p * q) {
-    // trace((XX')(YY')) = sum over i, k of (XX')[i][k] (YY')[i][k]
-    for (int i = 0; i < n; ++i)
-      for (int k = i; k < n; ++k) {
-        double gx = 0.0, gy = 0.0;
-        for (int j = 0; j < p; ++j) gx += X[i][j] * X[k][j];
-        for (int j = 0; j < q; ++j) gy += Y[i][j] * Y[k][j];
-        total += (k == i ? 1.0 : 2.0) * gx * gy;
-      }
-  } else {
-    for (int a = 0; a < p; ++a)
-      for (int b = 0; b < q; ++b) {
-        double c = 0.0;
-        for (int i = 0; i < n; ++i) c += X[i][a] * Y[i][b];
-        total += c * c;
-      }
+// Cross products C (rows of X against rows of Y, X n x p, Y n x q, upper
+// triangle with the diagonal when same) or (columns of X against columns of
+// Y, p x q) accumulated row by row so that the inner loops run along rows.
+void RowGram(int n, int p, const Matrix<double>& X, Matrix<double>& G) {
+  for (int i = 0; i < n; ++i)
+    for (int k = i; k < n; ++k) {
+      double g = 0.0;
+      const double* xi = X[i];
+      const double* xk = X[k];
+      for (int j = 0; j < p; ++j) g += xi[j] * xk[j];
+      G[i][k] = g;
+    }
+}
+void ColumnCross(int n, int p, int q, const Matrix<double>& X, const Matrix<double>& Y, Matrix<double>& C) {
+  C.Fill(0.0);
+  for (int i = 0; i < n; ++i) {
+    const double* xi = X[i];
+    const double* yi = Y[i];
+    for (int a = 0; a < p; ++a) {
+      const double x = xi[a];
+      if (x == 0.0) continue;
+      double* c = C[a];
+      for (int b = 0; b < q; ++b) c[b] += x * yi[b];
+    }
   }
-  return total;
+}
+double SumSquares(const Matrix<double>& C) {
+  double s = 0.0;
+  for (int a = 0; a < C.rows(); ++a)
+    for (int b = 0; b < C.cols(); ++b) s += C[a][b] * C[a][b];
+  return s;
 }
 
 }  // namespace
@@ -136,7 +159,8 @@ double MatrixCorr(int n, const double* const* DA, const double* const* DB) {
 
 double RdMatrixCorr(int n, const double* const* DA, const double* const* DB, bool square) {
   if (n <= 0) return 0.0;
-  Matrix<double> GA(n, n), GB(n, n);
+  Matrix<double>& GA = Scratch(kGowerA, n, n);
+  Matrix<double>& GB = Scratch(kGowerB, n, n);
   GowerMatrixCentering(n, DA, GA, square);
   GowerMatrixCentering(n, DB, GB, square);
   // Centring a constant matrix leaves rounding noise of the size of its
@@ -167,8 +191,8 @@ double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double
   const int s = aSmall ? p : q;
   const int l = aSmall ? q : p;
 
-  const Matrix<double> Sc = CenteredCopy(n, s, S);
-  const Matrix<double> Lc = CenteredCopy(n, l, L);
+  const Matrix<double>& Sc = CenteredCopy(n, s, S, kCentredA);
+  const Matrix<double>& Lc = CenteredCopy(n, l, L, kCentredB);
   // Total variance: sum over the columns of sum of squares / (n - 1).
   double ssS = 0.0, ssL = 0.0;
   for (int i = 0; i < n; ++i) {
@@ -182,14 +206,13 @@ double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double
   // C = S' L / (n - 1) is s x l with s <= l. Its singular values are those of
   // the l x l matrix with zero rows below it, and also those of C' (l x s),
   // which is the far smaller decomposition when one matrix has few columns.
-  Matrix<double> Ct(l, s), U(l, s), V(s, s);
+  Matrix<double>& Ct = Scratch(kCrossT, l, s);
+  Matrix<double>& U = Scratch(kSvdU, l, s);
+  Matrix<double>& V = Scratch(kSvdV, s, s);
   std::vector<double> sv(static_cast<std::size_t>(s));
+  ColumnCross(n, l, s, Lc, Sc, Ct);
   for (int a = 0; a < l; ++a)
-    for (int b = 0; b < s; ++b) {
-      double c = 0.0;
-      for (int i = 0; i < n; ++i) c += Lc[i][a] * Sc[i][b];
-      Ct[a][b] = c * scale;
-    }
+    for (int b = 0; b < s; ++b) Ct[a][b] *= scale;
   const bool ok = SingValueDecomp(l, s, Ct, U, sv.data(), V);
   HandleEventInfoWhere("ProcrustesCoeff");
   if (!ok) return 0.0;
@@ -200,11 +223,44 @@ double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double
 
 double RVcoeff(int n, int p, int q, const double* const* A, const double* const* B) {
   if (n < 1 || p < 1 || q < 1) return 0.0;
-  const Matrix<double> Ac = CenteredCopy(n, p, A);
-  const Matrix<double> Bc = CenteredCopy(n, q, B);
-  const double ab = GramInnerProduct(n, p, q, Ac, Bc);
-  const double aa = GramInnerProduct(n, p, p, Ac, Ac);
-  const double bb = GramInnerProduct(n, q, q, Bc, Bc);
+  const Matrix<double>& Ac = CenteredCopy(n, p, A, kCentredA);
+  const Matrix<double>& Bc = CenteredCopy(n, q, B, kCentredB);
+  // vecProd(AA', BB') = ||A'B||^2 and vecProd(AA', AA') = ||A'A||^2: each
+  // norm is worked in the cheaper space, the n x n cross products of the
+  // objects when a matrix has more columns than rows, else the cross products
+  // of its variables; the cross term then comes from the two object cross
+  // products when both exist, else from A'B.
+  const bool objA = n < p, objB = n < q;
+  Matrix<double>& GA = objA ? Scratch(kGramA, n, n) : Scratch(kGramA, p, p);
+  Matrix<double>& GB = objB ? Scratch(kGramB, n, n) : Scratch(kGramB, q, q);
+  auto upperSums = [n](const Matrix<double>& X, const Matrix<double>& Y) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i)
+      for (int k = i; k < n; ++k) s += (k == i ? 1.0 : 2.0) * X[i][k] * Y[i][k];
+    return s;
+  };
+  double aa = 0.0, bb = 0.0, ab = 0.0;
+  if (objA) {
+    RowGram(n, p, Ac, GA);
+    aa = upperSums(GA, GA);
+  } else {
+    ColumnCross(n, p, p, Ac, Ac, GA);
+    aa = SumSquares(GA);
+  }
+  if (objB) {
+    RowGram(n, q, Bc, GB);
+    bb = upperSums(GB, GB);
+  } else {
+    ColumnCross(n, q, q, Bc, Bc, GB);
+    bb = SumSquares(GB);
+  }
+  if (objA && objB) {
+    ab = upperSums(GA, GB);
+  } else {
+    Matrix<double>& CAB = Scratch(kGramAB, p, q);
+    ColumnCross(n, p, q, Ac, Bc, CAB);
+    ab = SumSquares(CAB);
+  }
   // A constant matrix has a zero cross-product matrix: nothing to correlate.
   if (!(aa > 0.0) || !(bb > 0.0)) return 0.0;
   return FiniteOrZero(ab / std::sqrt(aa * bb));
@@ -249,7 +305,7 @@ double PartialMatrixCorrelation(int n, int p, int q, const double* const* A, con
   for (int c = 0; c < nCovariates; ++c)
     for (int j = 0; j < covariates[c].cols; ++j)
       if ((!covariates[c].select || covariates[c].select[j] == 1) && varies(covariates[c], j)) ++m;
-  Matrix<double> Z(n, m);
+  Matrix<double>& Z = Scratch(kCovariates, n, m);
   int col = 0;
   for (int c = 0; c < nCovariates; ++c) {
     const MatrixCovariate& cov = covariates[c];
@@ -259,7 +315,8 @@ double PartialMatrixCorrelation(int n, int p, int q, const double* const* A, con
       ++col;
     }
   }
-  Matrix<double> resA(n, p), resB(n, q);
+  Matrix<double>& resA = Scratch(kResidA, n, p);
+  Matrix<double>& resB = Scratch(kResidB, n, q);
   const int okA = PCA_Regression_ResidualsSelect(n, p, m, A, Z, resA, nullptr, 2, overfitFactor);
   const int okB = PCA_Regression_ResidualsSelect(n, q, m, B, Z, resB, nullptr, 2, overfitFactor);
   if (!okA || !okB) return 0.0;

@@ -131,16 +131,23 @@ TEST_P(FunctionalStatsFixture, MantelModeReproducesReference) {
   EXPECT_TRUE(test::MatricesClose(st.DX, JsonMatrix(d.js["DX"])));
   EXPECT_TRUE(test::MatricesClose(st.DR, JsonMatrix(d.js["DR"])));
   EXPECT_TRUE(test::MatricesClose(st.DV, JsonMatrix(d.js["DV"])));
+  if (d.phylo) {
+    EXPECT_TRUE(test::MatricesClose(st.DP, JsonMatrix(d.js["phylogeny"]["DP"])));
+    EXPECT_TRUE(test::MatricesClose(st.DRaoPhyl, JsonMatrix(d.js["phylogeny"]["DRaoPhyl"])));
+  }
   for (int c = 0; c < d.n; ++c) {
     EXPECT_CLOSE(st.R[c], d.js["Rf"][c].get<double>());
     EXPECT_CLOSE(st.nncrd[c], d.js["NNCRD"][c].get<double>());
   }
 
+  size_t compared = 0;
   for (int k = 0; k < kNumFunctionalStats; ++k) {
     const char* name = kFunctionalStatNames[static_cast<size_t>(k)];
     if (!d.js["stats"].contains(name)) continue;
     EXPECT_CLOSE(st[static_cast<FunctionalStat>(k)], d.js["stats"][name].get<double>()) << name;
+    ++compared;
   }
+  EXPECT_EQ(compared, d.js["stats"].size());
   double a[kNumPermStats];
   StatsToOrderA(st, a);
   for (int k = 0; k < kNumPermStats; ++k) {
@@ -219,12 +226,13 @@ TEST_P(FunctionalStatsFixture, RegressionModeAddsDiversityResponses) {
   FunctionalPhyl_Stats_Lib(&in, &st);
   EXPECT_EQ(st.nExtraCols, 1);
   for (int c = 0; c < d.n; ++c) EXPECT_EQ(st.T[c][d.p], st.R[static_cast<size_t>(c)]);
-  for (int j = 0; j < responses; ++j) {
-    EXPECT_EQ(rsq[static_cast<size_t>(j)], st.rsq[static_cast<size_t>(j)]);
-    EXPECT_GT(rsq[static_cast<size_t>(j)], 0.0);
-    EXPECT_LE(rsq[static_cast<size_t>(j)], 1.0 + 1e-12);
-    EXPECT_EQ(icpt[static_cast<size_t>(j)], st.intercept[static_cast<size_t>(j)]);
-    for (int k = 0; k < d.nEnv; ++k) EXPECT_EQ(coef[k][j], st.coef[k][j]);
+  // Copied to the caller's vectors; the last response is the Rao entropy.
+  EXPECT_EQ(rsq[static_cast<size_t>(d.p)], st.rsq[static_cast<size_t>(d.p)]);
+  EXPECT_EQ(icpt[0], st.intercept[0]);
+  EXPECT_EQ(coef[d.nEnv - 1][d.p], st.coef[d.nEnv - 1][d.p]);
+  for (double r : rsq) {
+    EXPECT_GT(r, 0.0);
+    EXPECT_LE(r, 1.0 + 1e-12);
   }
   // The correlation statistics belong to the other modes.
   for (double v : st.stat) EXPECT_EQ(v, 0.0);
@@ -239,6 +247,49 @@ TEST_P(FunctionalStatsFixture, RegressionModeAddsDiversityResponses) {
     EXPECT_EQ(icpt[static_cast<size_t>(j)], 0.0);
     for (int k = 0; k < d.nEnv; ++k) EXPECT_EQ(coef[k][j], 0.0);
   }
+}
+
+TEST_P(FunctionalStatsFixture, PseudoFModeUsesEachDescriptorsResemblance) {
+  Data d(GetParam());
+  // The first variable made a two-level factor, the others a single level.
+  std::vector<int> factor(static_cast<size_t>(d.n)), single(static_cast<size_t>(d.n), 4);
+  for (int c = 0; c < d.n; ++c) {
+    factor[static_cast<size_t>(c)] = c < d.n / 2 ? 1 : 2;
+    d.E[c][0] = factor[static_cast<size_t>(c)] + 0.25;  // group labels are the integer parts
+    for (int k = 1; k < d.nEnv; ++k) d.E[c][k] = 4.0;
+  }
+  const auto ne = static_cast<size_t>(d.nEnv);
+  auto in = d.Record(kModePseudoF, true);
+  std::vector<double> fT(ne), fX(ne), fR(ne), fP(ne), fRp(ne);
+  Matrix<double> fTraits(d.nEnv, d.p);
+  in.pseudoF_T = fT.data();
+  in.pseudoF_X = fX.data();
+  in.pseudoF_R = fR.data();
+  in.pseudoF_P = fP.data();
+  in.pseudoF_Rphyl = fRp.data();
+  in.pseudoF_Traits = fTraits;
+  FunctionalPhyl_Stats_Lib_Input st;
+  FunctionalPhyl_Stats_Lib(&in, &st);
+  // The resemblances themselves match the reference (Mantel test above); the
+  // reference's 10-digit rounding is too coarse for a ratio of sums of squares.
+  auto F = [&](const Matrix<double>& D) { return PseudoF(d.n, D, factor.data(), nullptr, false); };
+  EXPECT_CLOSE(fT[0], F(st.DT));
+  EXPECT_CLOSE(fX[0], F(st.DX));
+  EXPECT_CLOSE(fR[0], F(st.DR));
+  const Matrix<double>& T = st.T;
+  for (int j = 0; j < d.p; ++j) {
+    Matrix<double> Dj(d.n, d.n);
+    for (int a = 0; a < d.n; ++a)
+      for (int b = 0; b < d.n; ++b) Dj[a][b] = std::fabs(T[a][j] - T[b][j]);
+    EXPECT_CLOSE(fTraits[0][j], F(Dj)) << "trait " << j;
+    EXPECT_EQ(fTraits[1][j], 0.0);
+  }
+  if (d.phylo) {
+    EXPECT_CLOSE(fP[0], F(st.DP));
+    EXPECT_CLOSE(fRp[0], F(st.DRaoPhyl));
+  }
+  for (double f : {fT[1], fX[1], fR[1], fP[1], fRp[1]}) EXPECT_EQ(f, 0.0);
+  EXPECT_GT(fT[0], 0.0);
 }
 
 TEST_P(FunctionalStatsFixture, IntermediateResultsGoOnlyToTheGivenStream) {

@@ -64,27 +64,26 @@ TEST(MatrixCorrelation, SelfAndScaledCopiesCorrelatePerfectly) {
   // Symmetric in its arguments whichever matrix has fewer columns.
   EXPECT_CLOSE(ProcrustesCoeff(n, 3, 5, A, B), ProcrustesCoeff(n, 5, 3, B, A));
   EXPECT_CLOSE(RVcoeff(n, 3, 5, A, B), RVcoeff(n, 5, 3, B, A));
-  // RV worked in the object space (many columns) and in the variable space
-  // (few columns) agree with the cross-product definition.
-  Matrix<double> Wide = Config(n, 20, 0.3);
-  for (const auto& [q, M] : {std::pair<int, const Matrix<double>*>{5, &B}, {20, &Wide}}) {
-    Matrix<double> Ac(n, 3), Mc(n, q), XA(n, n), XB(n, n);
-    for (int j = 0; j < 3; ++j) {
+  // RV worked in the object space (more columns than rows), in the variable
+  // space, or mixed, agrees with the cross-product definition.
+  auto crossProducts = [n](const Matrix<double>& M) {
+    Matrix<double> C(n, M.cols()), X(n, n);
+    for (int j = 0; j < M.cols(); ++j) {
       double m = 0;
-      for (int i = 0; i < n; ++i) m += A[i][j] / n;
-      for (int i = 0; i < n; ++i) Ac[i][j] = A[i][j] - m;
-    }
-    for (int j = 0; j < q; ++j) {
-      double m = 0;
-      for (int i = 0; i < n; ++i) m += (*M)[i][j] / n;
-      for (int i = 0; i < n; ++i) Mc[i][j] = (*M)[i][j] - m;
+      for (int i = 0; i < n; ++i) m += M[i][j] / n;
+      for (int i = 0; i < n; ++i) C[i][j] = M[i][j] - m;
     }
     for (int i = 0; i < n; ++i)
-      for (int k = 0; k < n; ++k) {
-        for (int j = 0; j < 3; ++j) XA[i][k] += Ac[i][j] * Ac[k][j];
-        for (int j = 0; j < q; ++j) XB[i][k] += Mc[i][j] * Mc[k][j];
-      }
-    EXPECT_CLOSE(RVcoeff(n, 3, q, A, *M), vecProd(n, XA, XB) / std::sqrt(vecProd(n, XA, XA) * vecProd(n, XB, XB)));
+      for (int k = 0; k < n; ++k)
+        for (int j = 0; j < M.cols(); ++j) X[i][k] += C[i][j] * C[k][j];
+    return X;
+  };
+  const Matrix<double> Wide = Config(n, 20, 0.3), Wide2 = Config(n, 11, 0.8);
+  const std::pair<const Matrix<double>*, const Matrix<double>*> pairs[] = {{&A, &B}, {&A, &Wide}, {&Wide, &Wide2}};
+  for (const auto& [L, M] : pairs) {
+    const Matrix<double> XL = crossProducts(*L), XM = crossProducts(*M);
+    EXPECT_CLOSE(RVcoeff(n, L->cols(), M->cols(), *L, *M),
+                 vecProd(n, XL, XM) / std::sqrt(vecProd(n, XL, XL) * vecProd(n, XM, XM)));
   }
 }
 
