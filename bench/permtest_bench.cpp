@@ -158,6 +158,7 @@ void BM_PermTest(benchmark::State& state) {
 BENCHMARK(BM_PermTest)
     ->Args({0, 1, 1000})
     ->Args({0, 2, 1000})
+    ->Args({1, 1, 2})
     ->Args({1, 1, 101})
     ->Args({1, 2, 101})
     ->Unit(benchmark::kSecond)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <immintrin.h>
 
 #include "measures/resemblance.h"
 #include "measures/smoothing.h"
@@ -25,56 +26,159 @@ bool AnyMissing(int r, int c, const double* const* m) {
   return false;
 }
 
-// out[from .. len) = sum over t of vals[t] * M[rows[t]][0 .. len), the terms
-// added in the order of t for every element. A block of 32 results stays in
-// registers while the rows stream past. Every element goes through the same
-// multiplications and additions in the same order in each clone (no fused
-// multiply-add), so the clones give the same bits.
+// out[from .. len) = sum over t of vals[t] * M[rows[t]][from .. len), the
+// terms added in the order of t for every element; from and len are whole
+// multiples of kKernelWidth. A block of results stays in registers while the
+// rows stream past. The processor's widest vectors with fused multiply-adds
+// are used when it has them (the result then differs in the last bits from
+// the plain form, but never with the number of threads).
 typedef double V4 __attribute__((vector_size(32)));
 
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void SparseCombination(
-    int cnt, const int* rows, const double* vals, const double* const* M, int from, int len, double* __restrict out) {
-  constexpr int kWidth = kKernelWidth;
-  int j0 = from;
-  for (; j0 + kWidth <= len; j0 += kWidth) {
-    V4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+void CombinePlain(int cnt, const int* rows, const double* vals, const double* const* M, int from, int len,
+                  double* __restrict out) {
+  for (int j0 = from; j0 < len; j0 += 32) {
+    V4 a[8] = {};
     for (int t = 0; t < cnt; ++t) {
       const double v = vals[t];
       const V4 vv = {v, v, v, v};
       const double* r = M[rows[t]] + j0;
-      V4 x0;
-      __builtin_memcpy(&x0, r, sizeof x0);
-      a0 += vv * x0;
-      V4 x1;
-      __builtin_memcpy(&x1, r + 4, sizeof x1);
-      a1 += vv * x1;
-      V4 x2;
-      __builtin_memcpy(&x2, r + 8, sizeof x2);
-      a2 += vv * x2;
-      V4 x3;
-      __builtin_memcpy(&x3, r + 12, sizeof x3);
-      a3 += vv * x3;
-      V4 x4;
-      __builtin_memcpy(&x4, r + 16, sizeof x4);
-      a4 += vv * x4;
-      V4 x5;
-      __builtin_memcpy(&x5, r + 20, sizeof x5);
-      a5 += vv * x5;
-      V4 x6;
-      __builtin_memcpy(&x6, r + 24, sizeof x6);
-      a6 += vv * x6;
-      V4 x7;
-      __builtin_memcpy(&x7, r + 28, sizeof x7);
-      a7 += vv * x7;
+      for (int q = 0; q < 8; ++q) {
+        V4 x;
+        __builtin_memcpy(&x, r + 4 * q, sizeof x);
+        a[q] += vv * x;
+      }
     }
-    const V4 acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
-    __builtin_memcpy(out + j0, acc, sizeof acc);
+    __builtin_memcpy(out + j0, a, sizeof a);
   }
-  for (; j0 < len; ++j0) {
-    double a = 0.0;
-    for (int t = 0; t < cnt; ++t) a += vals[t] * M[rows[t]][j0];
-    out[j0] = a;
+}
+
+__attribute__((target("avx2,fma"))) void CombineAvx2(int cnt, const int* rows, const double* vals,
+                                                      const double* const* M, int from, int len,
+                                                      double* __restrict out) {
+  for (int j0 = from; j0 < len; j0 += 32) {
+    __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+    for (int t = 0; t < cnt; ++t) {
+      const __m256d v = _mm256_set1_pd(vals[t]);
+      const double* r = M[rows[t]] + j0;
+      a0 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r), a0);
+      a1 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 4), a1);
+      a2 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 8), a2);
+      a3 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 12), a3);
+      a4 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 16), a4);
+      a5 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 20), a5);
+      a6 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 24), a6);
+      a7 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 28), a7);
+    }
+    _mm256_storeu_pd(out + j0, a0);
+    _mm256_storeu_pd(out + j0 + 4, a1);
+    _mm256_storeu_pd(out + j0 + 8, a2);
+    _mm256_storeu_pd(out + j0 + 12, a3);
+    _mm256_storeu_pd(out + j0 + 16, a4);
+    _mm256_storeu_pd(out + j0 + 20, a5);
+    _mm256_storeu_pd(out + j0 + 24, a6);
+    _mm256_storeu_pd(out + j0 + 28, a7);
   }
+}
+
+__attribute__((target("avx512f"))) void CombineAvx512(int cnt, const int* rows, const double* vals,
+                                                       const double* const* M, int from, int len,
+                                                       double* __restrict out) {
+  int j0 = from;
+  for (; j0 + 64 <= len; j0 += 64) {
+    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+    for (int t = 0; t < cnt; ++t) {
+      const __m512d v = _mm512_set1_pd(vals[t]);
+      const double* r = M[rows[t]] + j0;
+      a0 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r), a0);
+      a1 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 8), a1);
+      a2 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 16), a2);
+      a3 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 24), a3);
+      a4 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 32), a4);
+      a5 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 40), a5);
+      a6 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 48), a6);
+      a7 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 56), a7);
+    }
+    _mm512_storeu_pd(out + j0, a0);
+    _mm512_storeu_pd(out + j0 + 8, a1);
+    _mm512_storeu_pd(out + j0 + 16, a2);
+    _mm512_storeu_pd(out + j0 + 24, a3);
+    _mm512_storeu_pd(out + j0 + 32, a4);
+    _mm512_storeu_pd(out + j0 + 40, a5);
+    _mm512_storeu_pd(out + j0 + 48, a6);
+    _mm512_storeu_pd(out + j0 + 56, a7);
+  }
+  for (; j0 < len; j0 += 32) {
+    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    for (int t = 0; t < cnt; ++t) {
+      const __m512d v = _mm512_set1_pd(vals[t]);
+      const double* r = M[rows[t]] + j0;
+      a0 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r), a0);
+      a1 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 8), a1);
+      a2 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 16), a2);
+      a3 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 24), a3);
+    }
+    _mm512_storeu_pd(out + j0, a0);
+    _mm512_storeu_pd(out + j0 + 8, a1);
+    _mm512_storeu_pd(out + j0 + 16, a2);
+    _mm512_storeu_pd(out + j0 + 24, a3);
+  }
+}
+
+// Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
+double GatherDotPlain(const double* row, const int* idx, const double* w, int cnt) {
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  int v = 0;
+  for (; v + 4 <= cnt; v += 4) {
+    s0 += row[idx[v]] * w[v];
+    s1 += row[idx[v + 1]] * w[v + 1];
+    s2 += row[idx[v + 2]] * w[v + 2];
+    s3 += row[idx[v + 3]] * w[v + 3];
+  }
+  for (; v < cnt; ++v) s0 += row[idx[v]] * w[v];
+  return (s0 + s1) + (s2 + s3);
+}
+
+__attribute__((target("avx512f"))) double GatherDotAvx512(const double* row, const int* idx, const double* w,
+                                                           int cnt) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0;
+  int v = 0;
+  for (; v + 16 <= cnt; v += 16) {
+    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v));
+    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v + 8));
+    const __m512d zero = _mm512_setzero_pd();
+    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
+    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
+  }
+  double lanes[8];
+  _mm512_storeu_pd(lanes, _mm512_add_pd(a0, a1));
+  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+  for (; v < cnt; ++v) s += row[idx[v]] * w[v];
+  return s;
+}
+
+using GatherDotFn = double (*)(const double*, const int*, const double*, int);
+
+double GatherDot(const double* row, const int* idx, const double* w, int cnt) {
+  static const GatherDotFn fn = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") ? GatherDotAvx512 : GatherDotPlain;
+  }();
+  return fn(row, idx, w, cnt);
+}
+
+using CombineFn = void (*)(int, const int*, const double*, const double* const*, int, int, double*);
+
+CombineFn ChooseCombine() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return CombineAvx512;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return CombineAvx2;
+  return CombinePlain;
+}
+
+void SparseCombination(int cnt, const int* rows, const double* vals, const double* const* M, int from, int len,
+                       double* __restrict out) {
+  static const CombineFn fn = ChooseCombine();
+  fn(cnt, rows, vals, M, from, len, out);
 }
 
 // The strict upper triangle of a resemblance matrix, row by row, centred as
@@ -199,7 +303,6 @@ class FastMantelWorker : public NullWorker {
     rows_.resize(sh.wIdx.size());
     prop_.resize(static_cast<std::size_t>(s));
     place_.resize(static_cast<std::size_t>(s));
-    order_.resize(static_cast<std::size_t>(s));
     if (in.opt_MatrixCorr == 'm') {
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
       packs_.resize(4);
@@ -286,24 +389,17 @@ class FastMantelWorker : public NullWorker {
     for (int c = 0; c < n; ++c) {
       const int b = sh_.aStart[static_cast<std::size_t>(c)], e = sh_.aStart[static_cast<std::size_t>(c) + 1];
       const int cnt = e - b;
-      // The OTUs in ascending order, so that each row of differences is read
-      // forwards (the pairs and their terms do not change).
-      for (int u = 0; u < cnt; ++u)
-        order_[static_cast<std::size_t>(u)] = {perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1,
-                                               sh_.aVal[static_cast<std::size_t>(b + u)]};
-      std::sort(order_.begin(), order_.begin() + cnt,
-                [](const std::pair<int, double>& x, const std::pair<int, double>& y) { return x.first < y.first; });
       for (int u = 0; u < cnt; ++u) {
-        place_[static_cast<std::size_t>(u)] = order_[static_cast<std::size_t>(u)].first;
-        prop_[static_cast<std::size_t>(u)] = order_[static_cast<std::size_t>(u)].second;
+        place_[static_cast<std::size_t>(u)] = perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1;
+        prop_[static_cast<std::size_t>(u)] = sh_.aVal[static_cast<std::size_t>(b + u)];
       }
+      // Per OTU the sum over the OTUs after it, in independent partial sums
+      // (one running sum would wait on every addition).
+      const int* pl = place_.data();
+      const double* pr = prop_.data();
       double q = 0.0;
-      for (int u = 0; u < cnt; ++u) {
-        const double pa = prop_[static_cast<std::size_t>(u)];
-        const double* drow = sh_.delta[place_[static_cast<std::size_t>(u)]];
-        for (int v = u + 1; v < cnt; ++v)
-          q += drow[place_[static_cast<std::size_t>(v)]] * (pa * prop_[static_cast<std::size_t>(v)]);
-      }
+      for (int u = 0; u + 1 < cnt; ++u)
+        q += pr[u] * GatherDot(sh_.delta[pl[u]], pl + u + 1, pr + u + 1, cnt - u - 1);
       const double r = 2.0 * q;
       nul_.R[static_cast<std::size_t>(c)] = r;
       nul_.Rcol[c][0] = nul_.Rrow[0][c] = r;
@@ -341,7 +437,6 @@ class FastMantelWorker : public NullWorker {
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, Ht_, G_;
   std::vector<int> rows_, place_;
-  std::vector<std::pair<int, double>> order_;
   std::vector<double> prop_;
   std::array<double, kNumFunctionalStats> r_{};
 };

@@ -398,11 +398,18 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
           d->rec.niter = 80;
         }
         ASSERT_TRUE(FastMantelApplies(a.rec));
-        PermTestOptions fast, general;
+        PermTestOptions fast, general, fast3;
         general.fastPath = false;
-        RandomGenerator ra(21), rb(21);
+        fast.threads = 1;
+        fast3.threads = 3;
+        RandomGenerator ra(21), rb(21), rc(21);
         PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
         PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+        Data c(11, 8, false, 12);
+        c.rec = a.rec;
+        c.rec.B = c.B;  // same values, own copies
+        PermTest_FunctionalPhyl_Correl(&c.rec, rc, fast3);
+        ExpectSameResults(a.rec, c.rec);
         for (int k = 0; k < kNumPermStats; ++k) {
           EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << stat << oneMatrix << kPermStatNamesA[k];
           EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12) << kPermStatNamesB[k];
@@ -414,6 +421,35 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
       }
     }
   }
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
+  Data d(6, 5, false, 13);
+  EXPECT_TRUE(FastMantelApplies(d.rec));
+  auto without = [&](auto change) {
+    PermTest_FunctionalPhyl_Correl_Input r = d.rec;
+    change(r);
+    return FastMantelApplies(r);
+  };
+  EXPECT_FALSE(without([](auto& r) { r.optTaxaSiteShuffle = 's'; }));
+  EXPECT_FALSE(without([](auto& r) { r.doBootstrapOpt = true; }));
+  EXPECT_FALSE(without([](auto& r) { r.includePhylogeny = true; }));
+  EXPECT_FALSE(without([](auto& r) { r.opt_ro = kModeRV; }));
+  EXPECT_FALSE(without([](auto& r) { r.rese_opt = 5; }));  // correlations between communities
+  EXPECT_FALSE(without([](auto& r) { r.printIntermediate = true; }));
+  int w[5] = {1, 1, 0, 1, 1};
+  EXPECT_FALSE(without([&](auto& r) { r.weight_OTUs = w; }));
+  d.B[1][0] = -999;
+  EXPECT_FALSE(FastMantelApplies(d.rec));
+  d.B[1][0] = 1;
+  d.Sb[0][1] += 0.01;  // no longer symmetric
+  EXPECT_FALSE(FastMantelApplies(d.rec));
 }
 
 }  // namespace
