@@ -6,6 +6,7 @@
 
 #include "session/dataset.h"
 #include "session/formda.h"
+#include "session/partition.h"
 #include "session/species.h"
 #include "session/track.h"
 #include "shell/app.h"
@@ -462,6 +463,9 @@ void IFFormat(App& app) {
   ReadSpecies(con, ds, files);
   ReadEnvironment(con, ds, files);
   CountStates(ds.nch, ds.tcst, ds.onsta.data(), ds.csm_Float);
+  // The file keeps ranges as 0 (the analyses recompute them), but the data
+  // set is complete in memory as any reader of it expects.
+  RangeStates(ds.nch, ds.tcst, ds.csm_Float, ds.chtype.data(), ds.chrange.data());
   ds.dataName = files.bName;
   WriteFormda(con, ds, ds.tcst, app.shell.volumeName + app.track.whichFormda, ds.dataName,
               ds.csm_Float, ds.cadat);
