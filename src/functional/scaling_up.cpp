@@ -184,8 +184,8 @@ void PFTs_ScalingUp(App& app) {
   WriteReportHeader(report, o.prindaMode != "a");
 
   AdjustCompositions(ds, o, st);
-  WriteCompositionSection(report);
   BuildBeals(o, pr, st);
+  WriteCompositionSection(report);
   BuildGiniSimpson(ds, o, st);
   BuildPhylogeny(ds, o, pr, st);
   WritePhylogenySection(report);

@@ -9,6 +9,8 @@
 #include "functional/analysis_data.h"
 #include "shell/abort.h"
 
+#include <algorithm>
+
 namespace kalios {
 namespace {
 
@@ -250,6 +252,108 @@ TEST(FunctionalReport, ReplacingAndAppending) {
   const std::string added = appended.substr(replaced.size());
   EXPECT_EQ(added.rfind(kRuleLine + "\nEXPLORATION OF COMMUNITY DATA STRUCTURES\n", 0), 0u);
   EXPECT_FALSE(Has(added, "KALIOS v."));
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(FunctionalReport, DetailedPrintoutShowsTheMatrices) {
+  AnalysisFixture f("small");
+  f.app.opts.printDetail = 1;
+  const std::string text = RunAnalysis(f);
+  for (const char* part :
+       {"\nCommunity matrix W with 6 communities by 8 OTUs: \n",
+        "\nCommunity matrix W with 6 communities by 8 OTUs adjusted to unit sum within each community: \n",
+        "\nCommunity matrix Y with Beals (1984) smoothing of matrix W, with 6 communities by 8 OTUs (abundance of "
+        "target OTU included in its own estimation):\n",
+        "\nPCoA scores based on the phylogenetic resemblance matrix with 8 OTUs by 7 ordination dimensions: \n",
+        "\nSimilarity matrix, in the range 0-1, between 8 OTUs based on their phylogeny:\n",
+        "\nFuzzy belonging of 8 OTUs (rows) in 8 taxa (columns) according to their phylogeny:\n",
+        "\nTrait matrix B with 8 OTUs by 4 traits: \n", "\nSimilarity matrix between 8 OTUs, based on 4 traits:\n",
+        "\nFuzzy degrees of belonging (matrix U) of 8 OTUs (rows) in 8 types (columns):\n",
+        "\nAverage trait matrix (8 types x 4 traits):\n"})
+    EXPECT_TRUE(Has(text, part)) << part;
+}
+
+// A phylogeny of distances and one of descriptors: the headings follow the
+// kind, and distances are ordinated and turned into entropies as
+// dissimilarities.
+TEST(FunctionalReport, PhylogenyAsDistancesOrAsDescriptors) {
+  AnalysisFixture f("small");
+  DataSet& d = f.app.data;
+  d.phylogenyMatrixType = 3;
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 8; ++j) d.phylogenyRese[i][j] = 1.0 - d.phylogenyRese[i][j];
+  const std::string text = RunAnalysis(f);
+  EXPECT_TRUE(Has(text, "considering phylogenetic dissimilarities between OTUs:\n"));
+  AnalysisFixture ref("small");
+  const std::string refText = RunAnalysis(ref);
+  // The same resemblance given either way gives the same P and Rp.
+  const auto block = [](const std::string& t, const std::string& from) {
+    const auto i = t.find(from);
+    return t.substr(i, t.find("\n\n", i + from.size()) - i);
+  };
+  EXPECT_EQ(block(text, "\nPooled performance matrix P"), block(refText, "\nPooled performance matrix P"));
+
+  AnalysisFixture g("small");
+  DataSet& e = g.app.data;
+  e.phylogenyMatrixType = 2;
+  e.nClados = 2;
+  e.phylogenyData = Matrix<double>(8, 2);
+  for (int i = 0; i < 8; ++i) {
+    e.phylogenyData[i][0] = i < 4 ? 1 : 2;  // two clades
+    e.phylogenyData[i][1] = i / 2 + 1;      // four genera
+  }
+  e.phylogenyVarType = {2, 2};
+  g.app.opts.printDetail = 1;
+  const std::string desc = RunAnalysis(g);
+  EXPECT_TRUE(Has(desc, "\nVariable types in the phylogeny matrix with 8 OTUs by 2 phylogenetic variables: \n2\t2\t\n"));
+  EXPECT_TRUE(Has(desc, "\nSimilarity matrix (Gower index) between 8 OTUs, based on 2 phylogenetic variables:\n"));
+  EXPECT_EQ(e.phylogenyRese[0][1], 1.0);  // kept for the analyses that follow
+  EXPECT_EQ(e.phylogenyRese[0][2], 0.5);
+  EXPECT_EQ(e.phylogenyRese[0][4], 0.0);
+}
+
+TEST(FunctionalReport, ProcrustesAndRvHeadings) {
+  AnalysisFixture f("small");
+  f.app.opts.opt_ro = 2;
+  const std::string pro = RunAnalysis(f);
+  EXPECT_TRUE(Has(pro, "\nMatrix correlation function between matrices: \tProcrustes (traceW)\n"));
+  EXPECT_TRUE(Has(pro, "(number of predictors = n/f): 2\n"));
+  EXPECT_TRUE(Has(pro, "\nThe statistics shown below are Procrustes correlations (traceW).\nEach statistics"));
+  EXPECT_FALSE(Has(pro, "Ordination"));
+  const auto ref = test::LoadJson("small/expected.json");
+  const auto stat = [](const std::string& t, const std::string& label) {
+    const auto i = t.find(label + "=\t");
+    return std::stod(t.substr(i + label.size() + 2));
+  };
+  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), ref["opt_ro2"]["r(TE)"].get<double>(), 5e-6);
+
+  AnalysisFixture g("small");
+  g.app.opts.opt_ro = 3;
+  const std::string rv = RunAnalysis(g);
+  EXPECT_TRUE(Has(rv, "\nThe statistics shown below are RV coefficients (Escoufier 1973).\n"));
+  EXPECT_NEAR(stat(rv, "Both TCAP and Divergence (TDAP): r(XE)"), ref["opt_ro3"]["r(XE)"].get<double>(), 5e-6);
+}
+
+// With types grouping OTUs, the table of the X ordination against the
+// composition has one column per type.
+TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
+  AnalysisFixture f("small");
+  f.app.data.partition_OTUs = {1, 1, 2, 2, 3, 3, 4, 4};
+  f.app.data.nGrPoly[0] = 4;
+  f.app.opts.fuzzy = 0;
+  const std::string text = RunAnalysis(f);
+  EXPECT_TRUE(Has(text, "\nPooled performance matrix X (6 communities x 4 crisp types):\n"));
+  const std::string head = "fuzzy-weighted communities and 8 OTUs:\nAxis:\t1\t";
+  const auto i = text.find(head);
+  ASSERT_NE(i, std::string::npos);
+  const std::string row = text.substr(i + head.size(), text.find('\n', i + head.size()) - i - head.size());
+  EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 4) << row;
+  EXPECT_TRUE(Has(text, "\nNumber of crisp types:\t4\n"));
 }
 
 }  // namespace
