@@ -99,6 +99,18 @@ TEST(FunctionalReport, WithoutEcologicalVariablesOnlyTheYCorrelations) {
   for (const char* part : {"\nr(TY)=\t", "\nr(XY)=\t", "\nr(RY)=\t", "ro(PX)=\t", "\n\nDIVERSITY",
                            "of BEALS smoothed composition matrix Y:", "of FUZZY_WEIGHTED composition matrix X:"})
     EXPECT_TRUE(Has(text, part)) << part;
+  // The linear models have nothing to model without E: their sections are
+  // left out and the rest of the file is written.
+  for (int mode : {2, 3, 4, 5}) {
+    AnalysisFixture g("small");
+    g.app.data.nenv = 0;
+    g.app.data.eVarSelect.clear();
+    g.app.opts.opt_ro = mode;
+    const std::string t = RunAnalysis(g);
+    EXPECT_FALSE(Has(t, "REGRESSION MODELS")) << mode;
+    EXPECT_FALSE(Has(t, "ANALYSIS OF VARIANCE")) << mode;
+    EXPECT_TRUE(Has(t, "\n\nDIVERSITY")) << mode;
+  }
 }
 
 TEST(FunctionalReport, DeselectedFirstVariableLabelsRowsWithTheSelectedOnes) {
