@@ -1,6 +1,7 @@
 #include "testing/permtest_core.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <cmath>
 #include <limits>
@@ -143,7 +144,9 @@ PermutationTotals RunFake(int niter, int threads, int chunk, bool boot, std::str
 
 TEST(RunPermutations, BitIdenticalForEveryThreadCountAndChunk) {
   std::string ref;
+  const int before = omp_get_max_threads();
   PermutationTotals a = RunFake(200, 1, 0, true, &ref);
+  EXPECT_EQ(omp_get_max_threads(), before);  // the caller's thread setting is left alone
   for (int threads : {2, 3}) {
     for (int chunk : {1, 7, 0}) {
       std::string text;
