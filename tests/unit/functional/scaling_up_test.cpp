@@ -370,3 +370,30 @@ TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(FunctionalReport, ExcludedOtusPartitionAndRestrictedPermutationsAreDescribed) {
+  AnalysisFixture f("small");
+  AnalysisOptions& o = f.app.opts;
+  f.app.data.weight_OTUs[2] = 0;
+  o.keepAdditivity = false;
+  o.restrictRaoWithinOpt = true;
+  o.partOpt = 2;
+  o.printDetail = 1;
+  o.optRestrictPermutNullModel = 1;
+  o.nestingMembershipOTUs = {1, 1, 1, 1, 2, 2, 2, 2};
+  const std::string text = RunAnalysis(f);
+  EXPECT_TRUE(Has(text, "matrices T, X and P):\n1\t1\t0\t1\t1\t1\t1\t1\t\nScale was maintained, but additivity is lost"));
+  EXPECT_TRUE(Has(text, "\nFuzzy-weighting and Rao entropy RESTRICTED to dis-similarities WITHIN subset of selected OTUs.\n"));
+  EXPECT_TRUE(Has(text, "(columns corresponding to deselected OTUs are zeroed, so that the remaining values are "
+                        "adjusted to keep unit total within each community)\n(values correspond to the QUALITATIVE "
+                        "component according to Williams & Dale (1962) partitioning): \n"));
+  EXPECT_TRUE(Has(text, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for 8 OTUs:\t"
+                        "1\t1\t1\t1\t2\t2\t2\t2\t\n"));
+  EXPECT_FALSE(Has(text, "All OTUs were equally considered"));
+}
+
+}  // namespace
+}  // namespace kalios
