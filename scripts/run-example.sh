@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up, builds the program and runs it on the bundled example,
-# answering its questions from the example's answer script. The run happens in
-# out/example/, where the program writes its files.
+# answering its questions from the example's answer script: a session is made
+# from the raw files and the functional analysis runs on it (999 permutations,
+# seed 12345). The run happens in out/example/, where the program writes its
+# files; the results are in grasslandPrinda.txt there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,3 +16,4 @@ cd out/example
 ../../build-release/kalios < answers.txt
 echo
 echo "The example ran in $(pwd)"
+echo "Results of the functional analysis: $(pwd)/grasslandPrinda.txt"

@@ -1,8 +1,10 @@
 #include "functional/functional_analysis.h"
 
+#include "functional/scaling_up.h"
 #include "functional/settings.h"
 #include "session/track.h"
 #include "shell/cformat.h"
+#include "shell/shell.h"
 
 namespace kalios {
 
@@ -24,9 +26,30 @@ void IFHierarchicalAccum(App& app) {
   o.reseTypeOrd = o.reseTypeClus = o.reseTypeEv = o.reseTypeRnd = o.reseTypeERank = 1;
   o.reseCstOpt = 0;
 
-  // The computation and its report are not part of this version: nothing is
-  // written, so the session's files stay as they were.
-  Print(app.con.out, "\nThe functional analysis is not available in this version.\n");
+  PFTs_ScalingUp(app);
+  DataSet& ds = app.data;
+  ds.rcst.resize(ds.nGrPoly.size());
+  for (std::size_t k = 0; k < ds.nGrPoly.size(); ++k) ds.rcst[k] = ds.nGrPoly[k];
+
+  // Release what the analysis set up for itself; the session data are read
+  // again from the formatted data file before the next analysis.
+  if (o.optRestrictPermutNullModel == 1) o.nestingMembershipOTUs.clear();
+  if (ds.includePhylogeny) {
+    ds.partition_OTUs_Phyl.clear();
+    if (!ds.hasPhylogeny) {
+      if (ds.phylogenyMatrixType == 2) {
+        ds.phylogenyData = Matrix<double>();
+        ds.phylogenyVarType.clear();
+      }
+      ds.phylogenyRese = Matrix<double>();
+    }
+  }
+
+  app.shell.dirtyOrig = 1;
+  WriteTrack(app, 1);
+  ClearLine(app);
+  Print(app.con.out, "\n\nResults on file %s%s\n", app.shell.volumeName.c_str(), app.track.whichPrinda.c_str());
+  Wait(app.con);
 }
 
 }  // namespace kalios

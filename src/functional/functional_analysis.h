@@ -5,7 +5,8 @@
 namespace kalios {
 
 // Names the results files, resets the result flags, runs the settings
-// dialogue and sets the options the analysis always uses.
+// dialogue and the analysis, records the session's track file and tells
+// where the results are.
 void IFHierarchicalAccum(App& app);
 
 }  // namespace kalios

@@ -3,44 +3,36 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "session/temp_dir.h"
+#include "functional/analysis_data.h"
 
 namespace kalios {
 namespace {
 
-// The analysis names its files, forgets the previous results, runs the settings
-// and sets the options it always uses; the computation itself is not there yet,
-// so it says so and writes nothing.
-TEST(IFHierarchicalAccum, PreparesTheAnalysisAndWritesNothing) {
-  testing::TempDir dir;
-  std::istringstream in("0 k 1 2 1 99 s 2 5 3 1 1 y y\n");
-  std::ostringstream out, err;
-  Console con(in, out, err);
-  App app(con);
+using testing::AnalysisFixture;
+using testing::ReadAll;
+
+// The analysis names its files, forgets the previous results, runs the
+// settings and the computation, records the track file, says where the
+// results are and leaves the data set to be reloaded.
+TEST(IFHierarchicalAccum, RunsTheAnalysisAndRecordsTheSession) {
+  AnalysisFixture f("small", "0 k 1 2 3 4 5 6 7 8 1 9 t 0 n 2 12345 1 6 m 1 1 1 y n\n");
+  App& app = f.app;
   app.shell.optmain = 'H';
-  app.shell.sessionName = "meadow";
-  app.shell.volumeName = dir.path() + "/";
+  app.shell.whichTrack = "smallTrk.txt";
+  app.opts = AnalysisOptions{};
+  app.opts.cohe = 5;
+  app.opts.reseCstOpt = 2;
   DataSet& d = app.data;
-  d.tcst = 2;
-  d.nch = 1;
-  d.ncsm = 3;
-  d.nenv = 0;
-  d.chLabel = {"height"};
-  d.chtype = {3};
-  d.AllocateWorkingArrays();
   d.nCstGroups = 4;
   d.whichLevelGrCST = 3;
   app.track.hasRo = app.track.hasCstRese = app.track.hasRoVelComplexPROB = 1;
   app.track.hasVegOrdiCorrel = app.track.hasEnvRese = 1;
-  app.opts.cohe = 5;
-  app.opts.reseCstOpt = 2;
 
   IFHierarchicalAccum(app);
 
-  EXPECT_EQ(app.track.whichPrinda, "meadowPrinda.txt");
-  EXPECT_EQ(app.track.whichHier, "meadowHie.txt");
+  EXPECT_EQ(app.track.whichPrinda, "smallPrinda.txt");
+  EXPECT_EQ(app.track.whichHier, "smallHie.txt");
   EXPECT_EQ(app.track.hasHier, 1);
   EXPECT_EQ(app.track.hasRo + app.track.hasCstRese + app.track.hasRoVelComplexPROB, 0);
   // Flags the analysis does not produce are left alone.
@@ -48,19 +40,24 @@ TEST(IFHierarchicalAccum, PreparesTheAnalysisAndWritesNothing) {
   EXPECT_EQ(app.track.hasEnvRese, 1);
   EXPECT_EQ(d.nCstGroups, 0);
   EXPECT_EQ(d.whichLevelGrCST, 1);
-  EXPECT_EQ(err.str(), "");
-  EXPECT_EQ(app.opts.opt_ro, 3);
-  EXPECT_EQ(app.opts.printDetail, 1);
+  EXPECT_EQ(f.err.str(), "");
   EXPECT_EQ(app.opts.cohe, 0);
+  EXPECT_EQ(app.opts.reseCstOpt, 0);
   EXPECT_EQ(app.opts.reseTypeOrd + app.opts.reseTypeClus + app.opts.reseTypeEv + app.opts.reseTypeRnd +
                 app.opts.reseTypeERank,
             5);
-  EXPECT_EQ(app.opts.reseCstOpt, 0);
-  const std::string text = out.str();
-  const std::string notice = "\nThe functional analysis is not available in this version.\n";
-  ASSERT_GE(text.size(), notice.size());
-  EXPECT_EQ(text.substr(text.size() - notice.size()), notice);
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_EQ(d.rcst, d.nGrPoly);
+  EXPECT_TRUE(d.partition_OTUs_Phyl.empty());
+  EXPECT_EQ(app.shell.dirtyOrig, 1);
+
+  const std::string text = f.out.str();
+  const std::string last = "\n\nResults on file " + f.dir.path() + "/smallPrinda.txt\n";
+  ASSERT_GE(text.size(), last.size());
+  EXPECT_EQ(text.substr(text.size() - last.size()), last);
+  EXPECT_NE(f.Results().find("Random generator seed: 12345\n"), std::string::npos);
+  const std::string track = ReadAll(f.dir / "smallTrk.txt");
+  EXPECT_EQ(track.rfind("smallFormda.txt\n", 0), 0u);
+  EXPECT_NE(track.find("smallHie.txt\n"), std::string::npos);
 }
 
 }  // namespace

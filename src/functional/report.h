@@ -1,0 +1,56 @@
+#pragma once
+// The results file of the functional analysis, section by section. Each
+// writer prints one section of the report into a stream from the working
+// matrices of the analysis, the options and the test record; the analysis
+// calls them in the order of the file.
+#include <ostream>
+
+#include "functional/community_matrices.h"
+#include "shell/app.h"
+#include "testing/permtest_record.h"
+
+namespace kalios {
+
+struct ReportContext {
+  const App& app;
+  const ScalingUpState& st;
+  std::ostream& os;
+};
+
+// Header (the version line only when the file is new or replaced).
+void WriteReportHeader(const ReportContext& c, bool withVersionLine);
+// W raw, W for TCAP and Y (detailed results only).
+void WriteCompositionSection(const ReportContext& c);
+// SF, its ordination, Q and P (with a phylogeny).
+void WritePhylogenySection(const ReportContext& c);
+// B, E, DE, the selected traits and S.
+void WriteTraitsEnvironmentSection(const ReportContext& c);
+// The partition, U, the type labels, counts and average traits.
+void WriteTypesSection(const ReportContext& c);
+// T (raw and normalized) and X, after the tests.
+void WriteCommunityMatricesSection(const ReportContext& c);
+// The statistics heading and the correlation lines with the null-model notes.
+void WriteStatisticsSection(const ReportContext& c, const PermTest_FunctionalPhyl_Correl_Input& rec);
+// Regression models (opt_ro 4).
+void WriteRegressionSection(const ReportContext& c, const PermTest_FunctionalPhyl_Correl_Input& rec);
+// Analysis of variance (opt_ro 5).
+void WriteAnovaSection(const ReportContext& c, const PermTest_FunctionalPhyl_Correl_Input& rec);
+// Permutations, seed, elapsed seconds and the null model.
+void WriteTestSettingsSection(const ReportContext& c, double elapsedSeconds);
+// Richness, Gini-Simpson, Rao entropies, redundancies and their Jost forms.
+void WriteDiversitySection(const ReportContext& c);
+// Principal coordinates of Y, X and P with their correlation tables; X is the
+// observed fuzzy X or Xcrisp, Tall the community means over all traits.
+void WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall);
+
+// The positive-eigenvalue ordination of a dissimilarity matrix between n
+// communities, as the report prints it.
+struct CommunityOrdination {
+  int axes = 0;                 // eigenvalues kept (their percentage above 1e-6)
+  std::vector<double> eigval;   // all n, descending
+  double positiveSum = 0;       // sum of the positive eigenvalues
+  Matrix<double> scores;        // axes x n
+};
+CommunityOrdination OrdinateCommunities(int n, const double* const* D);
+
+}  // namespace kalios

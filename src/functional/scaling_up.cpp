@@ -1,0 +1,247 @@
+#include "functional/scaling_up.h"
+
+#include <memory>
+
+#include "functional/community_matrices.h"
+#include "functional/phylogeny_matrices.h"
+#include "functional/report.h"
+#include "functional/results_file.h"
+#include "session/partition.h"
+#include "session/track.h"
+#include "shell/abort.h"
+#include "shell/input.h"
+#include "shell/shell.h"
+#include "testing/permtest.h"
+#include "testing/random.h"
+
+namespace kalios {
+namespace {
+
+std::size_t U(int i) { return static_cast<std::size_t>(i); }
+
+// Storage of the linear-model results that the test fills in modes 4 and 5.
+struct ModelArrays {
+  std::vector<double> rsq, intercept, probRsq, sesRsq, expRsq;
+  Matrix<double> coef, probCoef, sesCoef, expCoef;
+  std::vector<double> fX, fT, fP, fR, fRphyl, pX, pT, pP, pR, pRphyl;
+  std::vector<double> sT, sX, sP, sR, sRphyl, eT, eX, eP, eR, eRphyl;
+  Matrix<double> fTraits, pTraits, sTraits, eTraits;
+
+  void Attach(int e, int p, PermTest_FunctionalPhyl_Correl_Input& r) {
+    const int responses = p + 2;
+    const auto ur = U(responses), ue = U(e);
+    for (auto* v : {&rsq, &intercept, &probRsq, &sesRsq, &expRsq}) v->assign(ur, 0.0);
+    for (auto* m : {&coef, &probCoef, &sesCoef, &expCoef}) m->Resize(e, responses);
+    for (auto* v : {&fX, &fT, &fP, &fR, &fRphyl, &pX, &pT, &pP, &pR, &pRphyl, &sT, &sX, &sP, &sR, &sRphyl, &eT, &eX,
+                    &eP, &eR, &eRphyl})
+      v->assign(ue, 0.0);
+    for (auto* m : {&fTraits, &pTraits, &sTraits, &eTraits}) m->Resize(e, p);
+    r.rsqRegr = rsq.data();
+    r.interceptRegr = intercept.data();
+    r.probRsqRegr = probRsq.data();
+    r.coefRegr = coef;
+    r.probCoefRegr = probCoef;
+    r.sesRsqRegr = sesRsq.data();
+    r.sesCoefRegr = sesCoef;
+    r.expRsqRegr = expRsq.data();
+    r.expCoefRegr = expCoef;
+    r.pseudoF_X = fX.data();
+    r.pseudoF_T = fT.data();
+    r.pseudoF_Traits = fTraits;
+    r.pseudoF_P = fP.data();
+    r.pseudoF_R = fR.data();
+    r.pseudoF_Rphyl = fRphyl.data();
+    r.probPseudoF_X = pX.data();
+    r.probPseudoF_T = pT.data();
+    r.probPseudoF_Traits = pTraits;
+    r.probPseudoF_P = pP.data();
+    r.probPseudoF_R = pR.data();
+    r.probPseudoF_Rphyl = pRphyl.data();
+    r.sesPseudoF_T = sT.data();
+    r.sesPseudoF_Traits = sTraits;
+    r.sesPseudoF_X = sX.data();
+    r.sesPseudoF_P = sP.data();
+    r.sesPseudoF_R = sR.data();
+    r.sesPseudoF_Rphyl = sRphyl.data();
+    r.expPseudoF_T = eT.data();
+    r.expPseudoF_Traits = eTraits;
+    r.expPseudoF_X = eX.data();
+    r.expPseudoF_P = eP.data();
+    r.expPseudoF_R = eR.data();
+    r.expPseudoF_Rphyl = eRphyl.data();
+  }
+};
+
+// Everything the test record points to that the analysis owns besides the
+// working matrices.
+struct TestStorage {
+  std::vector<int> eSelect;   // E' is compacted: every one of its columns is selected
+  std::vector<int> relSelect;
+  std::vector<int> weight_OTUs;
+  std::vector<int> nesting;
+  ModelArrays models;
+};
+
+void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* rndData,
+                PermTest_FunctionalPhyl_Correl_Input& r) {
+  const DataSet& ds = app.data;
+  const AnalysisOptions& o = app.opts;
+  const Preferences& pr = app.prefs;
+  const int n = st.n;
+  r.niter = o.niter;
+  r.nch = st.p;
+  r.chSelect = st.chSelect.data();
+  r.nOTUs = st.s;
+  r.nTypes = st.k;
+  r.nTaxa = st.phylogeny ? st.nTaxa : 0;
+  r.nEnv = st.e;
+  keep.eSelect.assign(U(st.e), 1);
+  r.eVarSelect = keep.eSelect.data();
+  r.ncsm = n;
+  keep.relSelect = ds.relSelect;
+  keep.relSelect.resize(U(n), 1);
+  r.relSelect = keep.relSelect.data();
+  r.nPhyloAxes = st.phylogeny ? st.nPhyloAxes : 0;
+
+  r.B = st.Bprime;
+  r.Sb = st.S;
+  r.phyloScores = st.phylogeny ? static_cast<double**>(st.phyloScores) : nullptr;
+  r.Sf = st.phylogeny ? static_cast<double**>(st.SF) : nullptr;
+  r.E = st.Eprime;
+  r.U = o.fuzzy == 3 ? st.U : st.Ucrisp;
+  r.Q = st.phylogeny ? static_cast<double**>(st.Q) : nullptr;
+  r.DE = st.DE;
+  r.DY = o.opt_ro == 1 ? static_cast<double**>(st.DY) : nullptr;
+  r.W = st.Wtdap;
+  r.Wadj = st.Wtcap;
+  r.Y = st.Y;
+
+  r.rese_opt = o.rese_opt;
+  r.opt_ro = o.opt_ro;
+  r.opt_MatrixCorr = o.opt_MatrixCorr;
+  r.squareDistMatrixOpt = o.squareDistMatrixOpt;
+  r.overfitFactorPCARegr = pr.overfitFactorPCARegr;
+  r.printIntermediate = pr.saveRndData == 'y';
+  r.optWeightedNullModel = o.optWeightedNullModel;
+  r.includePhylogeny = st.phylogeny;
+  r.phylogenyIsDissim = st.phyloIsDissim;
+  r.sqrtDissimOpt_RaoTraits = pr.sqrtDissimOpt_RaoTraits;
+  r.sqrtDissimOpt_RaoPhyl = pr.sqrtDissimOpt_RaoPhyl;
+  r.optRestrictPermutNullModel = o.optRestrictPermutNullModel;
+  keep.nesting = o.nestingMembershipOTUs;
+  keep.nesting.resize(U(st.s), 1);
+  r.nestingMembershipOTUs = keep.nesting.data();
+  r.optTaxaSiteShuffle = o.optTaxaSiteShuffle;
+  r.twoTailedTest = pr.twoTailedTest;
+  r.oneMatrixPermPartialCorr = pr.oneMatrixPermPartialCorr;
+  r.nonParametricSES_opt = pr.nonParametricSES_opt;
+
+  st.Tobs.Resize(n, st.p + 2);
+  st.X.Resize(n, st.k);
+  st.Pobs = st.P;
+  st.R.assign(U(n), 0.0);
+  st.Rphyl.assign(U(n), 0.0);
+  st.V.Resize(2, n);
+  r.Tout = st.Tobs;
+  r.Xout = st.X;
+  r.Pout = st.phylogeny ? static_cast<double**>(st.Pobs) : nullptr;
+  r.Rout = st.R.data();
+  r.RphylOut = st.Rphyl.data();
+  r.V = st.V;
+  r.richness = st.richness.data();
+  keep.weight_OTUs = ds.weight_OTUs;
+  r.weight_OTUs = keep.weight_OTUs.data();
+  r.restrictRaoWithinOpt = o.restrictRaoWithinOpt;
+  r.doBootstrapOpt = o.doBootstrapOpt;
+  r.rndDataFile = rndData;
+  if (o.opt_ro == 4 || o.opt_ro == 5) keep.models.Attach(st.e, st.p, r);
+}
+
+}  // namespace
+
+void PFTs_ScalingUp(App& app) {
+  DataSet& ds = app.data;
+  AnalysisOptions& o = app.opts;
+  const Preferences& pr = app.prefs;
+  SessionTrack& track = app.track;
+
+  // 1. Preparation.
+  o.opt_struct = 9;
+  track.whichRndData = app.shell.sessionName + rndDataExt;
+  RandomGenerator rng;
+  InitRndNumberGenerator(rng, o.rseed);
+  ds.chrange.resize(U(ds.nch), 0.0);
+  RangeStates(ds.nch, ds.tcst, ds.csm_Float, ds.chtype.data(), ds.chrange.data());
+
+  ScalingUpState st;
+  NoteSelections(ds, o, st);
+  BuildEnvironment(ds, pr, st);
+  FillCompositions(ds, st);
+
+  ResultsFile results(app.con, app.shell.volumeName + track.whichPrinda, o.prindaMode == "a");
+  results.Open();
+  const ReportContext report{app, st, results.stream()};
+  WriteReportHeader(report, o.prindaMode != "a");
+
+  AdjustCompositions(ds, o, st);
+  BuildBeals(o, pr, st);
+  WriteCompositionSection(report);
+  BuildGiniSimpson(ds, o, st);
+  BuildPhylogeny(ds, o, pr, st);
+  WritePhylogenySection(report);
+  BuildTraitSimilarity(ds, pr, st);
+  WriteTraitsEnvironmentSection(report);
+  BuildTypes(ds, o, pr, st);
+  WriteTypesSection(report);
+  results.Flush();
+  if (!st.typesAnalysed) {
+    results.stream() << '\n';
+    results.Commit();
+    return;
+  }
+
+  std::unique_ptr<std::ofstream> rndData;
+  if (pr.saveRndData == 'y') {
+    rndData = fopenckWrite(app.con, track.whichRndData, app.shell.volumeName, false);
+    if (!rndData) Abort(kAbortOpenFailed);
+  }
+  const double start = WallClock();
+
+  PermTest_FunctionalPhyl_Correl_Input rec;
+  TestStorage keep;
+  FillRecord(app, st, keep, rndData.get(), rec);
+  PermTest_FunctionalPhyl_Correl(&rec, rng, app);
+  ClearLine(app);
+
+  ComputeCommunityMeans(ds, st.chSelect.data(), st);
+  WriteCommunityMatricesSection(report);
+  WriteStatisticsSection(report, rec);
+  results.Flush();
+  if (rndData) {
+    rndData->close();
+    if (rndData->fail()) Abort(kAbortWriteFailed);
+    rndData.reset();
+  }
+  WriteRegressionSection(report, rec);
+  WriteAnovaSection(report, rec);
+  WriteTestSettingsSection(report, difftime_Clock(start));
+  WriteDiversitySection(report);
+  results.Flush();
+
+  if (o.doBootstrapOpt) {
+    // The test drew its bootstrap samples into its own copies; the ordinations
+    // describe the communities as they were observed.
+    FillCompositions(ds, st);
+    AdjustCompositions(ds, o, st);
+    BuildBeals(o, pr, st);
+    BuildEnvironment(ds, pr, st);
+  }
+  if (o.opt_ro == 1) {
+    ComputeCommunityMeans(ds, nullptr, st);
+    WriteOrdinationsSection(report, o.fuzzy == 3 ? st.X : st.Xcrisp, st.T);
+  }
+  results.stream() << '\n';
+  results.Commit();
+}
+
+}  // namespace kalios
