@@ -178,6 +178,22 @@ void PrepareFunctionalPhylStats(const PermTest_FunctionalPhyl_Correl_Input& in,
   st.phylo_ = phylo;
 }
 
+double PhylogeneticSignal(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st,
+                          const double* const* B, const double* const* Sb, const double* const* Sf) {
+  const int mode = in.opt_ro;
+  const char opt = mode == kModeProcrustes ? 'p' : mode == kModeRV ? 'v' : in.opt_MatrixCorr;
+  // The configurations enter only the Procrustes and RV statistics.
+  if (opt == 'p' || opt == 'v') NormalizeColsMV(in.nOTUs, in.nch, B, st.Bnorm);
+  double r = MatrixCorrelationLib(in.nOTUs, in.nch, in.nPhyloAxes, st.Bnorm, in.phyloScores, Sb, Sf,
+                                  in.squareDistMatrixOpt, opt);
+  // Trait similarities against phylogenetic dissimilarities correlate
+  // negatively when they agree; the resemblance statistics are turned
+  // round. Procrustes and RV read the configurations, not Sf, and are
+  // never negative.
+  if (in.phylogenyIsDissim && (opt == 'm' || opt == 'r')) r = -r;
+  return std::isfinite(r) ? r : 0.0;
+}
+
 int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, FunctionalPhyl_Stats_Lib_Input* stats) {
   PermTest_FunctionalPhyl_Correl_Input& in = *input;
   FunctionalPhyl_Stats_Lib_Input& st = *stats;
@@ -265,14 +281,7 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   if (phylo) {
     if (withD) Resemblance(n, nTaxa, st.P, st.DP, st.reseCodeX);
     if (corr) {
-      // The configurations enter only the Procrustes and RV statistics.
-      if (opt == 'p' || opt == 'v') NormalizeColsMV(s, nch, in.B, st.Bnorm);
-      st[kS_BF] = MatrixCorrelationLib(s, nch, in.nPhyloAxes, st.Bnorm, in.phyloScores, in.Sb, in.Sf, sq, opt);
-      // Trait similarities against phylogenetic dissimilarities correlate
-      // negatively when they agree; the resemblance statistics are turned
-      // round. Procrustes and RV read the configurations, not Sf, and are
-      // never negative.
-      if (in.phylogenyIsDissim && (opt == 'm' || opt == 'r')) st[kS_BF] = -st[kS_BF];
+      st[kS_BF] = PhylogeneticSignal(in, st, in.B, in.Sb, in.Sf);
       st[kS_PE] = mcl(nTaxa, nEnv, st.P, in.E, st.DP, in.DE);
       st[kS_PT] = mcl(nTaxa, nch, st.P, st.T, st.DP, st.DT);
       st[kS_PX] = mcl(nTaxa, nTypes, st.P, st.X, st.DP, st.DX);

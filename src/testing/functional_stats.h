@@ -95,6 +95,12 @@ void PrepareFunctionalPhylStats(const PermTest_FunctionalPhyl_Correl_Input& inpu
 // error and aborts the analysis with code 1. Returns 1.
 int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, FunctionalPhyl_Stats_Lib_Input* stats);
 
+// r(BF): the trait matrix B (and its similarity Sb) against the phylogeny
+// (scores of the input and similarity Sf), in the statistic of the input's
+// mode. Uses st.Bnorm as working space.
+double PhylogeneticSignal(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st,
+                          const double* const* B, const double* const* Sb, const double* const* Sf);
+
 // The tested statistics of the working record in index order A (obsStat),
 // kNumPermStats values.
 void StatsToOrderA(const FunctionalPhyl_Stats_Lib_Input& stats, double* orderA);

@@ -142,14 +142,19 @@ class FunctionalNullWorker : public NullWorker {
       }
       FunctionalPhyl_Stats_Lib(&recNull_, &nullSt_);
       nullBF = nullSt_[kS_BF];
+      // Permuting both resemblances alike would leave r(BF) unchanged: the
+      // null signal sets the permuted traits against the fixed phylogeny.
+      if (in.includePhylogeny && in.opt_ro >= kModeMantel && in.opt_ro <= kModeRV)
+        nullBF = PhylogeneticSignal(recNull_, nullSt_, Bp_, Sbp_, in.Sf);
     } else {
       PermuteSiteDescriptors(*iterIn, d.perm, *iterObs, nullSt_);
       nullBF = (*iterObs)[kS_BF];
       NullLinearModels(*iterIn, nullSt_);
     }
-    if (sh_.taxa && !sh_.separateCov)
+    if (sh_.taxa && !sh_.separateCov) {
       r_ = nullSt_.stat;  // the observed formulas on the null data
-    else
+      r_[kS_BF] = nullBF;
+    } else
       NullCorrelations(*iterIn, nullSt_, sh_.separateCov ? *iterObs : nullSt_, sh_.separateCov, nullBF, r_);
 
     StoreNullValues(r_, sh_.nLinear, values);

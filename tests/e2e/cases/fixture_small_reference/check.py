@@ -14,3 +14,7 @@ def check(workdir, stdout, stderr, status, fixtures):
     prinda.check_against_expected(text, prinda.load_expected(fixtures, "small"), 99)
     assert not [n for n in os.listdir(workdir) if ".tmp" in n], "temporary file left behind"
     assert not os.path.exists(os.path.join(workdir, "smallRDa.txt")), "intermediate results not asked for"
+    # The null phylogenetic signal sets permuted traits against the fixed
+    # phylogeny, so its null distribution is not a single point.
+    bf = [line for line in text.splitlines() if "ro(BF) = " in line][0].split("\t")
+    assert bf[bf.index("LL=") + 1] != bf[bf.index("UL=") + 1], "r(BF) has a degenerate null distribution"
