@@ -152,6 +152,8 @@ void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* r
   keep.weight_OTUs = ds.weight_OTUs;
   r.weight_OTUs = keep.weight_OTUs.data();
   r.restrictRaoWithinOpt = o.restrictRaoWithinOpt;
+  r.typesAreOTUs = IsIdentityPartition(ds.tcst, st.k, ds.partition_OTUs.data());
+  r.taxaAreOTUs = st.phylogeny && IsIdentityPartition(ds.tcst, r.nTaxa, ds.partition_OTUs_Phyl.data());
   r.doBootstrapOpt = o.doBootstrapOpt;
   r.rndDataFile = rndData;
   if (o.opt_ro == 4 || o.opt_ro == 5) keep.models.Attach(st.e, st.p, r);

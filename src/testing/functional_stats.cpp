@@ -251,12 +251,12 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   st.reseCodeX = TranslateReseOpt_KALIOS_PLOVEN(in.rese_opt);
 
   // 4. Composition fuzzy-weighted by trait (X) and phylogenetic (P) similarity.
-  // The pair flags must cover the columns too: without enough flags every
-  // pair counts.
-  const int* flagsX = nTypes <= s ? in.weight_OTUs : nullptr;
+  // The pair flags weight the columns too, which is meaningful only when
+  // the columns are the OTUs themselves.
+  const int* flagsX = in.typesAreOTUs && nTypes == s ? in.weight_OTUs : nullptr;
   MatrixProdSelectMV_Adjust_Weight(n, s, s, nTypes, in.W, in.U, st.X, nullptr, flagsX, in.restrictRaoWithinOpt);
   if (phylo) {
-    const int* flagsP = nTaxa <= s ? in.weight_OTUs : nullptr;
+    const int* flagsP = in.taxaAreOTUs && nTaxa == s ? in.weight_OTUs : nullptr;
     MatrixProdSelectMV_Adjust_Weight(n, s, s, nTaxa, in.W, in.Q, st.P, nullptr, flagsP, in.restrictRaoWithinOpt);
   }
   Resemblance(n, nTypes, st.X, st.DX, st.reseCodeX);

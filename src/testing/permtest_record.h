@@ -216,6 +216,11 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   int* richness = nullptr;     // OTUs per community
   int* weight_OTUs = nullptr;  // OTU weights of the community-weighted products
   bool restrictRaoWithinOpt = false;
+  // Whether column j of U (of Q) stands for OTU j, every OTU its own type
+  // (taxon) in order: only then do the OTU flags also weight the columns of
+  // the products X = W x U (P = W x Q).
+  bool typesAreOTUs = false;
+  bool taxaAreOTUs = false;
   bool doBootstrapOpt = false;
   std::ostream* rndDataFile = nullptr;  // intermediate results; null when not saved
 };

@@ -403,6 +403,29 @@ TEST(FunctionalStats, DegenerateDataGiveZeroNeverNaN) {
   }
 }
 
+TEST(FunctionalStats, ExcludedOtuDoesNotDropTheTypeItBelongsTo) {
+  // Types group OTUs in pairs; OTU 1 is excluded with the restriction on.
+  // Type 1 still holds OTU 2, so its column of X must not be emptied by
+  // reading OTU 1's flag as the flag of type 1.
+  Data d("mixed");
+  Matrix<double> U = JsonMatrix(d.js["extras"]["U_grouped"]["U"]);
+  std::vector<int> flags(static_cast<size_t>(d.s), 1);
+  flags[0] = 0;
+  Matrix<double> W(d.W);
+  for (int c = 0; c < d.n; ++c) W[c][0] = 0;  // excluded OTUs have no composition weight
+  auto in = d.Record(1, false);
+  in.W = W;
+  in.U = U;
+  in.nTypes = U.cols();
+  in.weight_OTUs = flags.data();
+  in.restrictRaoWithinOpt = true;
+  FunctionalPhyl_Stats_Lib_Input st;
+  FunctionalPhyl_Stats_Lib(&in, &st);
+  double column = 0;
+  for (int c = 0; c < d.n; ++c) column += st.X[c][0];
+  EXPECT_GT(column, 0.0);
+}
+
 TEST(FunctionalStats, UndefinedResemblanceOptionAborts) {
   Matrix<double> M(2, 2);
   PermTest_FunctionalPhyl_Correl_Input in;
