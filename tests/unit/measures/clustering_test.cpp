@@ -10,22 +10,8 @@
 namespace kalios {
 namespace {
 
-Matrix<double> FromRows(const std::vector<std::vector<double>>& rows) {
-  const int n = static_cast<int>(rows.size());
-  Matrix<double> m(n, static_cast<int>(rows[0].size()));
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m.cols(); ++j) m[i][j] = rows[i][j];
-  return m;
-}
-
-// Distances between points on a line.
-Matrix<double> LineDistances(const std::vector<double>& x) {
-  const int n = static_cast<int>(x.size());
-  Matrix<double> d(n, n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) d[i][j] = std::fabs(x[i] - x[j]);
-  return d;
-}
+using test::FromRows;
+using test::LineDistances;
 
 std::vector<int> Members(const clusterReport& r) { return std::vector<int>(r.members.begin(), r.members.begin() + r.size); }
 

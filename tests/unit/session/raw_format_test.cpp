@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "session/formda.h"
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 #include "shell/app.h"
 #include "support/compare.h"
@@ -22,32 +23,16 @@ using testing::TempDir;
 using testing::WriteAll;
 
 // A scripted console and an App whose session is "s", in a scratch directory.
-struct Dialogue {
-  explicit Dialogue(const std::vector<std::string>& answers) : in(Join(answers)), con(in, out, err), app(con) {
+struct Dialogue : test::ScriptedApp {
+  explicit Dialogue(const std::vector<std::string>& answers) : ScriptedApp(test::Lines(answers)) {
     app.shell.sessionName = app.shell.sessionShortName = "s";
     app.shell.whichTrack = "sTrk.txt";
     app.track.whichFormda = "sFormda.txt";
   }
-  static std::string Join(const std::vector<std::string>& answers) {
-    std::string text;
-    for (const auto& a : answers) text += a + "\n";
-    return text;
-  }
-  std::istringstream in;
-  std::ostringstream out, err;
-  Console con;
-  App app;
 };
 
-class Formatting : public ::testing::Test {
+class Formatting : public testing::InTempDir {
  protected:
-  void SetUp() override {
-    char buf[4096];
-    old_ = getcwd(buf, sizeof buf);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { ASSERT_EQ(chdir(old_.c_str()), 0); }
-
   // Runs the formatting dialogue on the answers and reads back what it wrote.
   DataSet Format(const std::vector<std::string>& answers) {
     d_ = std::make_unique<Dialogue>(answers);
@@ -59,8 +44,6 @@ class Formatting : public ::testing::Test {
   std::string out() const { return d_->out.str(); }
   std::string err() const { return d_->err.str(); }
 
-  TempDir dir_;
-  std::string old_;
   std::unique_ptr<Dialogue> d_;
 };
 

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "session/temp_dir.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 
 namespace kalios {

@@ -4,7 +4,8 @@
 
 #include <sstream>
 
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 
 namespace kalios {
@@ -14,11 +15,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-struct Io {
-  std::istringstream in{""};
-  std::ostringstream out, err;
-  Console con{in, out, err};
-};
+using Io = test::Scripted;
 
 DataSet Sized(int tcst, int nch, int ncsm) {
   DataSet ds;
@@ -81,9 +78,7 @@ struct Session {
     ds.grCstLabelP[0][1] = "abc";
     ds.grCstLabelP[0][2] = "abcd";
     ds.whichLevelGrCstP[0] = 2;  // rcst[1] = 3 entries recorded
-    ds.groupCstP[0][0] = 1;
-    ds.groupCstP[0][1] = 2;
-    ds.groupCstP[0][2] = 3;
+    for (int i = 0; i < 3; ++i) ds.groupCstP[0][i] = i + 1;
     ds.relSelect = {1, 0, 1, 1, 1};
     ds.SMWSize = 2;
   }
@@ -93,13 +88,9 @@ int AbortCode(const std::string& path, DataSet ds, std::string* err = nullptr) {
   Io io;
   SessionTrack t;
   AnalysisOptions o;
-  try {
-    ReadTrack(io.con, t, ds, o, path);
-  } catch (const AbortError& e) {
-    if (err) *err = io.err.str();
-    return e.code();
-  }
-  return 0;
+  int code = test::AbortCodeOf([&] { ReadTrack(io.con, t, ds, o, path); });
+  if (err) *err = io.err.str();
+  return code;
 }
 
 TEST(Track, ShortTrackHoldsExactlyTwoLines) {
@@ -257,10 +248,6 @@ TEST(Track, CountsOutsideTheStoresAreRejected) {
   bad.replace(bad.find("\n1 2 3 \n2 3 4 \n"), 15, "\n1 2 3 \n2 9 4 \n");
   WriteAll(dir / "bad.txt", bad);
   EXPECT_EQ(AbortCode(dir / "bad.txt", Sized(4, 3, 5)), kAbortEndOfFile);
-}
-
-TEST(Track, MissingTrackAbortsWithTheOpenCode) {
-  TempDir dir;
   EXPECT_EQ(AbortCode(dir / "none.txt", Sized(1, 1, 1)), kAbortOpenFailed);
 }
 
