@@ -236,12 +236,7 @@ TEST_F(Formatting, SeveralTypesMustReallyMix) {
 // A damaged raw file ends the formatting with the end-of-file abort naming the
 // file, before any formatted data file is written.
 void ExpectEndOfFile(Dialogue& d, const std::string& fileMessage) {
-  try {
-    IFFormat(d.app);
-    ADD_FAILURE() << "no abort";
-  } catch (const AbortError& e) {
-    EXPECT_EQ(e.code(), kAbortEndOfFile);
-  }
+  EXPECT_EQ(test::AbortCodeOf([&] { IFFormat(d.app); }), kAbortEndOfFile);
   EXPECT_NE(d.err.str().find(fileMessage), std::string::npos) << fileMessage << " not in " << d.err.str();
   EXPECT_FALSE(std::ifstream("sFormda.txt").good());
 }
