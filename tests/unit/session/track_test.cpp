@@ -82,6 +82,12 @@ struct Session {
     ds.relSelect = {1, 0, 1, 1, 1};
     ds.SMWSize = 2;
   }
+  // Writes the full track and returns its text.
+  std::string Write(const std::string& path) {
+    Io io;
+    WriteTrack(io.con, track, ds, opts, path, 1);
+    return testing::ReadAll(path);
+  }
 };
 
 int AbortCode(const std::string& path, DataSet ds, std::string* err = nullptr) {
@@ -190,10 +196,7 @@ TEST(Track, OtherVersionPrintsTheMessageAndKeepsOptions) {
 
 TEST(Track, CutShortAnywhereEndsInTheEndOfFileAbort) {
   TempDir dir;
-  Session s;
-  Io io;
-  WriteTrack(io.con, s.track, s.ds, s.opts, dir / "t.txt", 1);
-  std::string text = ReadAll(dir / "t.txt");
+  const std::string text = Session().Write(dir / "t.txt");
   ASSERT_EQ(text.substr(text.size() - 2), "2\n");  // SMWSize, the last item, one digit
   const std::string cut = dir / "cut.txt";
   size_t afterTag = text.find("07Jul17\n") + 8;
@@ -214,10 +217,7 @@ TEST(Track, CutShortAnywhereEndsInTheEndOfFileAbort) {
 
 TEST(Track, CountsOutsideTheStoresAreRejected) {
   TempDir dir;
-  Session s;
-  Io io;
-  WriteTrack(io.con, s.track, s.ds, s.opts, dir / "t.txt", 1);
-  const std::string good = ReadAll(dir / "t.txt");
+  const std::string good = Session().Write(dir / "t.txt");
   // The block "nPart whichPart" is the 10th and 11th of the 11 lines after fuzziness.
   const std::string partBlock = "\n2\n1\nslope grazing \n2 3 \n";
   ASSERT_NE(good.find(partBlock), std::string::npos);
