@@ -50,14 +50,6 @@ TEST(OrdinationPcoa, ThreePointsOnALine) {
   EXPECT_CLOSE(sign * o.scores[0][0], -4.0 / 3.0);
   EXPECT_CLOSE(sign * o.scores[0][1], -1.0 / 3.0);
   EXPECT_CLOSE(sign * o.scores[0][2], 5.0 / 3.0);
-  // The same points given as cross products (a similarity code) give the
-  // same ordination.
-  Matrix<double> x = test::FromRows({{0}, {1}, {3}});
-  Matrix<double> s = test::Product(x, test::Transposed(x));
-  Ordination os = Ordinate(3, 0, nullptr, s, kOrdinationPrincipalCoordinates, kSimilarity);
-  ASSERT_EQ(os.axes, 1);
-  EXPECT_CLOSE(os.val[0], 14.0 / 3.0);
-  EXPECT_CLOSE(std::fabs(os.scores[0][0]), 4.0 / 3.0);
 }
 
 TEST(OrdinationPcoa, NonEuclideanGivesNegativeEigenvaluesNoAxes) {
@@ -74,22 +66,6 @@ TEST(OrdinationPcoa, NonEuclideanGivesNegativeEigenvaluesNoAxes) {
   Ordination z = Ordinate(3, 0, nullptr, Matrix<double>(3, 3), kOrdinationPrincipalCoordinates, kEuclidean);
   EXPECT_EQ(z.axes, 0);
   EXPECT_EQ(OrdinationLib_Scores(3, 0, nullptr, d, o.scores, kOrdinationPrincipalCoordinates, kEuclidean, 1), 1);
-}
-
-TEST(OrdinationPcoa, ScoresReproduceDistances) {
-  // Points in the plane: the principal coordinates give back their distances.
-  const double pts[5][2] = {{0, 0}, {1, 0}, {0, 2}, {3, 1}, {-1, 4}};
-  Matrix<double> d(5, 5);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 5; ++j) d[i][j] = std::hypot(pts[i][0] - pts[j][0], pts[i][1] - pts[j][1]);
-  Ordination o = Ordinate(5, 0, nullptr, d, kOrdinationPrincipalCoordinates, kEuclidean);
-  ASSERT_EQ(o.axes, 2);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 5; ++j) {
-      double s = 0;
-      for (int k = 0; k < o.axes; ++k) s += std::pow(o.scores[k][i] - o.scores[k][j], 2);
-      EXPECT_CLOSE_TOL(std::sqrt(s), d[i][j], 1e-9, 1e-9);
-    }
 }
 
 // Compares an ordination with a reference entry of expected.json: the positive
