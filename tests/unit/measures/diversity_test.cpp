@@ -94,14 +94,9 @@ TEST(WeightedProduct, MissingTraitsGiveMissingMeans) {
   const Matrix<double> B = test::FromRows({{-999.0, 1.0}, {-999.0, 3.0}, {7.0, 5.0}});
   Matrix<double> Z(3, 2);
   EXPECT_FALSE(MatrixProdSelectMV_Adjust_Weight(3, 3, 3, 2, A, B, Z, nullptr, nullptr));
-  EXPECT_EQ(Z[0][0], -999.0);
-  EXPECT_CLOSE(Z[0][1], 2.0);
-  // An empty community keeps the plain product, 0, where some term existed.
-  EXPECT_EQ(Z[1][0], 0.0);
-  EXPECT_EQ(Z[1][1], 0.0);
-  // Mean over the OTUs with a known trait, times the community total.
-  EXPECT_CLOSE(Z[2][0], 7.0);
-  EXPECT_CLOSE(Z[2][1], 0.25 * 1 + 0.75 * 5);
+  // An empty community keeps the plain product, 0, where some term existed;
+  // otherwise the mean over the OTUs with a known trait, times the community total.
+  EXPECT_TRUE(MatricesClose(Z, test::FromRows({{-999, 2}, {0, 0}, {7, 0.25 * 1 + 0.75 * 5}})));
 
   // A trait missing for every OTU of an empty community: no term at all.
   const Matrix<double> B2 = test::FromRows({{-999.0}, {-999.0}, {-999.0}});
@@ -199,8 +194,7 @@ TEST(RaoEntropy, SquareRootMissingResemblancesAndFlags) {
   // pair still covers its share, so nothing is rescaled.
   const int flags[] = {1, 0, 1};
   RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, true, false);
-  EXPECT_EQ(Q[0], 0.0);
-  EXPECT_EQ(Q[1], 0.0);
+  EXPECT_EQ(Q[0] + Q[1], 0.0);
   RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, false, false);
   EXPECT_CLOSE(Q[0], 2 * 0.25 * 0.25);
 

@@ -163,8 +163,7 @@ TEST(Binary, AllZeroRowsGiveNoNaN) {
   Matrix<double> z(2, 4);
   for (int code : {11, 12, 13, 14, 15, 16, 23, 24, 25, 26, 27, 28}) {
     Matrix<double> r = Rese(z, code);
-    for (int i = 0; i < 2; ++i)
-      for (int j = 0; j < 2; ++j) EXPECT_FALSE(std::isnan(r[i][j])) << "code " << code;
+    EXPECT_TRUE(test::AllFinite(r)) << "code " << code;
   }
   EXPECT_EQ(Rese(z, 11)[0][1], 0.0);
   EXPECT_EQ(Rese(z, 23)[0][1], 1.0);
@@ -213,12 +212,10 @@ TEST(Quantitative, MahalanobisWithPairwiseDeletion) {
   EXPECT_CLOSE(d[0][2], std::sqrt(3.0));
   EXPECT_CLOSE(d[0][3], std::sqrt(4.0 + 3.0));
   EXPECT_CLOSE(d[4][0], 1.0);  // only the first variable in common
-  EXPECT_EQ(d[2][2], 0.0);
 
   Matrix<double> collinear = test::FromRows({{0, 0}, {1, 2}, {2, 4}});
-  Matrix<double> s = Rese(collinear, 29);
-  EXPECT_EQ(s[0][1], -999.0);
-  EXPECT_EQ(s[1][1], 0.0);
+  EXPECT_TRUE(MatricesClose(Rese(collinear, 29),
+                            test::FromRows({{0, -999, -999}, {-999, 0, -999}, {-999, -999, 0}}), 0, 0));
 
   // A trait that is a combination of two others, in decimals: the covariance
   // matrix keeps a pivot of rounding size, which must still count as singular

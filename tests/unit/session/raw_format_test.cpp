@@ -111,15 +111,12 @@ TEST_F(Formatting, CommunityMatrixInItsThreeForms) {
 
   WriteAll("W.txt", "1 6\n2 7\n3 8\n4 9\n5 10\nwet dry\n");
   DataSet cols = Format(WithW("2", {}));
-  for (int i = 0; i < 5; ++i)
-    for (int c = 0; c < 2; ++c) EXPECT_EQ(cols.cadat[i][c], rows.cadat[i][c]);
+  EXPECT_TRUE(test::MatricesClose(cols.cadat, rows.cadat, 0, 0));
 
   // Vectors: counts 3,4 and -1,6 do not cover the 5 OTUs and are refused.
   WriteAll("W.txt", "11 12\n23 24 25\nwet dry\n");
   DataSet vec = Format(WithW("3", {"k", "3 4", "y", "k", "-2 7", "y", "k", "2 3", "y"}));
-  const double want[5][2] = {{11, 0}, {12, 0}, {0, 23}, {0, 24}, {0, 25}};
-  for (int i = 0; i < 5; ++i)
-    for (int c = 0; c < 2; ++c) EXPECT_EQ(vec.cadat[i][c], want[i][c]) << i << "," << c;
+  EXPECT_TRUE(test::MatricesClose(vec.cadat, test::FromRows({{11, 0}, {12, 0}, {0, 23}, {0, 24}, {0, 25}}), 0, 0));
   EXPECT_EQ(vec.reLabel, (std::vector<std::string>{"wet", "dry"}));
   size_t first = err().find("\nError!! Reenter!!\n");
   ASSERT_NE(first, std::string::npos);
@@ -164,8 +161,7 @@ TEST_F(Formatting, PhylogenyInItsThreeForms) {
   WriteAll("F.txt", "1\n0.2 1\n0.3 0.4 1\n");
   DataSet half = Format(WithF("3"));
   EXPECT_EQ(half.phylogenyMatrixType, 1);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(half.phylogenyRese[i][j], full.phylogenyRese[i][j]);
+  EXPECT_TRUE(test::MatricesClose(half.phylogenyRese, full.phylogenyRese, 0, 0));
 }
 
 // 2 OTUs by 1 trait, 3 communities, E from E.txt with the given answers.
