@@ -10,23 +10,10 @@
 namespace kalios {
 namespace {
 
-Matrix<double> FromRows(const std::vector<std::vector<double>>& rows) {
-  const int n = static_cast<int>(rows.size());
-  Matrix<double> m(n, static_cast<int>(rows[0].size()));
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < m.cols(); ++j) m[i][j] = rows[i][j];
-  return m;
-}
+using test::FromRows;
+using test::LineDistances;
 
-// Distances between points on a line.
-Matrix<double> LineDistances(const std::vector<double>& x) {
-  const int n = static_cast<int>(x.size());
-  Matrix<double> d(n, n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) d[i][j] = std::fabs(x[i] - x[j]);
-  return d;
-}
-
+std::vector<int> Vec(const int* p, int n) { return std::vector<int>(p, p + n); }
 std::vector<int> Members(const clusterReport& r) { return std::vector<int>(r.members.begin(), r.members.begin() + r.size); }
 
 TEST(LinkageCluster, SingleLinkageTieGoesToFirstPair) {
@@ -106,27 +93,27 @@ TEST(ClusterPartition, SumOfSquaresCutUsesAscendingLevels) {
   EXPECT_GT(rep[2].level, rep[3].level);
   int part[7];
   GetClusterPartitionNew(7, 4, part, rep, kSumOfSquares);
-  EXPECT_EQ(std::vector<int>(part, part + 7), (std::vector<int>{1, 1, 2, 2, 3, 4, 4}));
+  EXPECT_EQ(Vec(part, 7), (std::vector<int>{1, 1, 2, 2, 3, 4, 4}));
   // The linkage cut takes the records in step order.
   GetClusterPartitionNew(7, 4, part, rep, kSingleLinkage);
-  EXPECT_EQ(std::vector<int>(part, part + 7), (std::vector<int>{1, 1, 2, 2, 1, 3, 4}));
+  EXPECT_EQ(Vec(part, 7), (std::vector<int>{1, 1, 2, 2, 1, 3, 4}));
   GetClusterPartitionNew(7, 7, part, rep, kSumOfSquares);
-  EXPECT_EQ(std::vector<int>(part, part + 7), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(Vec(part, 7), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
   GetClusterPartitionNew(7, 1, part, rep, kSumOfSquares);
-  EXPECT_EQ(std::vector<int>(part, part + 7), (std::vector<int>(7, 1)));
+  EXPECT_EQ(Vec(part, 7), (std::vector<int>(7, 1)));
 }
 
 TEST(ClusterPartition, RenameLabels) {
   int p[4] = {3, 3, 7, 5};
   RenamePartitionLabels(4, 3, p);
-  EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{1, 1, 3, 2}));
+  EXPECT_EQ(Vec(p, 4), (std::vector<int>{1, 1, 3, 2}));
   // Fewer labels than asked, zero and negative labels: it still ends.
   int q[4] = {0, 9, -2, 9};
   RenamePartitionLabels(4, 5, q);
-  EXPECT_EQ(std::vector<int>(q, q + 4), (std::vector<int>{0, 1, -2, 1}));
+  EXPECT_EQ(Vec(q, 4), (std::vector<int>{0, 1, -2, 1}));
   int r[3] = {0, 0, 0};
   RenamePartitionLabels(3, 2, r);
-  EXPECT_EQ(std::vector<int>(r, r + 3), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(Vec(r, 3), (std::vector<int>{0, 0, 0}));
 }
 
 TEST(ClusterIdenticals, GroupsAndTrimmedResemblance) {
@@ -134,17 +121,14 @@ TEST(ClusterIdenticals, GroupsAndTrimmedResemblance) {
   int part[4], k = 0;
   ClusterIdenticals(4, S, part, k, false);
   EXPECT_EQ(k, 3);
-  EXPECT_EQ(std::vector<int>(part, part + 4), (std::vector<int>{1, 2, 1, 3}));
+  EXPECT_EQ(Vec(part, 4), (std::vector<int>{1, 2, 1, 3}));
   Matrix<double> Sk(3, 3);
   TrimRese(4, k, part, S, Sk);
-  EXPECT_EQ(Sk[0][1], 0.3);
-  EXPECT_EQ(Sk[1][2], 0.6);
-  EXPECT_EQ(Sk[2][0], 0.4);
-  EXPECT_EQ(Sk[1][1], 1.0);
+  EXPECT_TRUE(test::MatricesClose(Sk, FromRows({{1, 0.3, 0.4}, {0.3, 1, 0.6}, {0.4, 0.6, 1}}), 0, 0));
   Matrix<double> D = LineDistances({2, 2, 5});
   ClusterIdenticals(3, D, part, k, true);
   EXPECT_EQ(k, 2);
-  EXPECT_EQ(std::vector<int>(part, part + 3), (std::vector<int>{1, 1, 2}));
+  EXPECT_EQ(Vec(part, 3), (std::vector<int>{1, 1, 2}));
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
 #include "measures/contingency.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "measures/resemblance.h"
 #include "support/compare.h"
+#include "support/tempdir.h"
 
 namespace kalios {
 namespace {
@@ -18,11 +14,7 @@ namespace {
 // Variables as rows: v0 and v1 perfectly associated, v2 independent of v0,
 // v3 with a missing value and a state (9) seen only where v0 is... present.
 Matrix<double> Vars() {
-  Matrix<double> x(4, 4);
-  const double v[4][4] = {{1, 1, 2, 2}, {5, 5, 7, 7}, {1, 2, 1, 2}, {1, 1, 2, -999}};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) x[i][j] = v[i][j];
-  return x;
+  return test::FromRows({{1, 1, 2, 2}, {5, 5, 7, 7}, {1, 2, 1, 2}, {1, 1, 2, -999}});
 }
 
 Matrix<double> Code(int code, double alpha) {
@@ -50,37 +42,21 @@ TEST(Contingency, MeasuresOfAssociatedAndIndependentVariables) {
 }
 
 TEST(Contingency, DegenerateTablesStayFinite) {
-  Matrix<double> x(2, 3);
-  const double v[2][3] = {{4, 4, 4}, {-999, -999, -999}};
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 3; ++j) x[i][j] = v[i][j];
+  Matrix<double> x = test::FromRows({{4, 4, 4}, {-999, -999, -999}});
   for (int code = 6; code <= 10; ++code)
     for (double alpha : {1.0, 0.5, 3.0}) {
       Matrix<double> d(2, 2);
       ResemblanceLib(2, 3, x, d, 1, code, nullptr, alpha, 0, 1, false);
-      for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) EXPECT_TRUE(std::isfinite(d[i][j])) << code << " " << alpha;
+      EXPECT_TRUE(test::AllFinite(d)) << code << " " << alpha;
     }
 }
 
-TEST(Contingency, TablesFileLayout) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("kalios_tables_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path old = fs::current_path();
-  fs::current_path(dir);
-  Matrix<double> x(2, 4);
-  const double v[2][4] = {{1, 1, 2, 2}, {3, -999, 3, 10}};
-  for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 4; ++j) x[i][j] = v[i][j];
-  Matrix<double> d(2, 2);
+using TablesFile = testing::InTempDir;
+
+TEST_F(TablesFile, Layout) {
+  Matrix<double> x = test::FromRows({{1, 1, 2, 2}, {3, -999, 3, 10}}), d(2, 2);
   ResemblanceLib(2, 4, x, d, 1, 10, nullptr, 1, 0, 1, true);
-  std::ifstream f("Tables.txt");
-  std::stringstream text;
-  text << f.rdbuf();
-  fs::current_path(old);
-  fs::remove_all(dir);
-  const std::string t = text.str();
+  const std::string t = testing::ReadAll("Tables.txt");
   const std::string first =
       "\nContingency table var.1 x var.1:\nRow states (2): 1\t2\t\nColumn states (2): 1\t2\t\n2\t0\t\n0\t2\t\n"
       "\nContingency";

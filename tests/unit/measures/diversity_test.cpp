@@ -18,26 +18,7 @@ using test::LoadJson;
 using test::MatricesClose;
 using test::ReadFixtureNumbers;
 
-Matrix<double> Rows(std::initializer_list<std::vector<double>> rows) {
-  Matrix<double> m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
-  int i = 0;
-  for (const auto& r : rows) {
-    for (int j = 0; j < m.cols(); ++j) m[i][j] = r[static_cast<size_t>(j)];
-    ++i;
-  }
-  return m;
-}
-
-Matrix<double> Identity(int s) {
-  Matrix<double> m(s, s);
-  for (int i = 0; i < s; ++i) m[i][i] = 1.0;
-  return m;
-}
-
-void ExpectVectorClose(const std::vector<double>& got, const nlohmann::json& want) {
-  ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); ++i) EXPECT_CLOSE(got[i], want[i].get<double>()) << "at " << i;
-}
+using test::Identity;
 
 struct FixtureSet {
   const char* name;
@@ -72,20 +53,20 @@ TEST_P(DiversityFixture, MatchesReferenceValues) {
   const Matrix<double> I = Identity(s);
   std::vector<double> D(static_cast<size_t>(n)), Rf(static_cast<size_t>(n));
   EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wtcap, I, D.data(), false, false, ones.data(), false, false));
-  ExpectVectorClose(D, js["D_GiniSimpson"]);
+  EXPECT_TRUE(test::VectorClose(D, js["D_GiniSimpson"]));
   EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wtcap, S, Rf.data(), false, true, ones.data(), false, false));
-  ExpectVectorClose(Rf, js["Rf"]);
+  EXPECT_TRUE(test::VectorClose(Rf, js["Rf"]));
 
   // The single-community form sums all ordered pairs; with zero self
   // differences it gives the same entropy, and must not need R mirrored.
   std::vector<double> single(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i)
     single[static_cast<size_t>(i)] = RaoIndex_Weight(s, Wtcap[i], S, false, true, ones.data(), false);
-  ExpectVectorClose(single, js["Rf"]);
+  EXPECT_TRUE(test::VectorClose(single, js["Rf"]));
   // Relative abundances computed inside from raw counts give the same values.
   const Matrix<double> Wraw = ReadFixtureNumbers(dir + "/W.txt", n, s);
   EXPECT_TRUE(RaoIndex_Weight_Matrix(n, s, Wraw, S, Rf.data(), false, true, nullptr, false, true));
-  ExpectVectorClose(Rf, js["Rf"]);
+  EXPECT_TRUE(test::VectorClose(Rf, js["Rf"]));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DiversityFixture,
@@ -99,7 +80,7 @@ TEST(DiversityFixturePhylogeny, RaoWithoutSquareRootAndPhylogeneticProduct) {
   const Matrix<double> SF = JsonMatrix(js["phylogeny"]["SF"]);
   std::vector<double> Rp(static_cast<size_t>(n));
   RaoIndex_Weight_Matrix(n, s, Wtcap, SF, Rp.data(), false, false, nullptr, false, false);
-  ExpectVectorClose(Rp, js["phylogeny"]["Rp"]);
+  EXPECT_TRUE(test::VectorClose(Rp, js["phylogeny"]["Rp"]));
   Matrix<double> P(n, s);
   MatrixProdSelectMV_Adjust_Weight(n, s, s, s, JsonMatrix(js["Wtdap"]), JsonMatrix(js["phylogeny"]["Q"]), P,
                                    nullptr, nullptr, true);
@@ -109,29 +90,24 @@ TEST(DiversityFixturePhylogeny, RaoWithoutSquareRootAndPhylogeneticProduct) {
 TEST(WeightedProduct, MissingTraitsGiveMissingMeans) {
   // Community 0 holds only OTUs 0 and 1, both without trait 0; OTU 2 (absent,
   // abundance 0) has it. Community 1 is empty. Community 2 misses OTU 1's value.
-  const Matrix<double> A = Rows({{0.5, 0.5, 0.0}, {0.0, 0.0, 0.0}, {0.25, -999.0, 0.75}});
-  const Matrix<double> B = Rows({{-999.0, 1.0}, {-999.0, 3.0}, {7.0, 5.0}});
+  const Matrix<double> A = test::FromRows({{0.5, 0.5, 0.0}, {0.0, 0.0, 0.0}, {0.25, -999.0, 0.75}});
+  const Matrix<double> B = test::FromRows({{-999.0, 1.0}, {-999.0, 3.0}, {7.0, 5.0}});
   Matrix<double> Z(3, 2);
   EXPECT_FALSE(MatrixProdSelectMV_Adjust_Weight(3, 3, 3, 2, A, B, Z, nullptr, nullptr));
-  EXPECT_EQ(Z[0][0], -999.0);
-  EXPECT_CLOSE(Z[0][1], 2.0);
-  // An empty community keeps the plain product, 0, where some term existed.
-  EXPECT_EQ(Z[1][0], 0.0);
-  EXPECT_EQ(Z[1][1], 0.0);
-  // Mean over the OTUs with a known trait, times the community total.
-  EXPECT_CLOSE(Z[2][0], 7.0);
-  EXPECT_CLOSE(Z[2][1], 0.25 * 1 + 0.75 * 5);
+  // An empty community keeps the plain product, 0, where some term existed;
+  // otherwise the mean over the OTUs with a known trait, times the community total.
+  EXPECT_TRUE(MatricesClose(Z, test::FromRows({{-999, 2}, {0, 0}, {7, 0.25 * 1 + 0.75 * 5}})));
 
   // A trait missing for every OTU of an empty community: no term at all.
-  const Matrix<double> B2 = Rows({{-999.0}, {-999.0}, {-999.0}});
+  const Matrix<double> B2 = test::FromRows({{-999.0}, {-999.0}, {-999.0}});
   Matrix<double> Z2(3, 1);
   MatrixProdSelectMV_Adjust_Weight(3, 3, 3, 1, A, B2, Z2, nullptr, nullptr);
   EXPECT_EQ(Z2[1][0], -999.0);
 }
 
 TEST(WeightedProduct, SelectionWeightsFlagsAndShapeMismatch) {
-  const Matrix<double> A = Rows({{0.5, 0.5}});
-  const Matrix<double> B = Rows({{2.0, 10.0}, {4.0, 20.0}});
+  const Matrix<double> A = test::FromRows({{0.5, 0.5}});
+  const Matrix<double> B = test::FromRows({{2.0, 10.0}, {4.0, 20.0}});
   Matrix<double> Z(1, 2, 9.0);
   const int select[] = {0, 1};
   const int weights[] = {1, 0};
@@ -188,7 +164,7 @@ TEST(WeightedProduct, SameBitsWithOneAndSeveralThreads) {
 
 TEST(RaoEntropy, GiniSimpsonCases) {
   const Matrix<double> I2 = Identity(2);
-  const Matrix<double> W = Rows({{0.5, 0.5}, {1.0, 0.0}, {3.0, 3.0}});
+  const Matrix<double> W = test::FromRows({{0.5, 0.5}, {1.0, 0.0}, {3.0, 3.0}});
   double Q[3];
   RaoIndex_Weight_Matrix(3, 2, W, I2, Q, false, false, nullptr, false, false);
   EXPECT_CLOSE(Q[0], 0.5);
@@ -203,9 +179,9 @@ TEST(RaoEntropy, GiniSimpsonCases) {
 
 TEST(RaoEntropy, SquareRootMissingResemblancesAndFlags) {
   // Dissimilarities: d01 = 0.25, d02 missing, d12 = 0.64.
-  const Matrix<double> D = Rows({{0, 0.25, -999.0}, {0, 0, 0.64}, {0, 0, 0}});
+  const Matrix<double> D = test::FromRows({{0, 0.25, -999.0}, {0, 0, 0.64}, {0, 0, 0}});
   const double third = 1.0 / 3.0;
-  const Matrix<double> W = Rows({{0.5, 0.5, 0.0}, {third, third, third}});
+  const Matrix<double> W = test::FromRows({{0.5, 0.5, 0.0}, {third, third, third}});
   double Q[2];
   RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, true, nullptr, false, false);
   EXPECT_CLOSE(Q[0], 2 * 0.5 * 0.25);  // sqrt(0.25) * 0.25 twice
@@ -218,13 +194,12 @@ TEST(RaoEntropy, SquareRootMissingResemblancesAndFlags) {
   // pair still covers its share, so nothing is rescaled.
   const int flags[] = {1, 0, 1};
   RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, true, false);
-  EXPECT_EQ(Q[0], 0.0);
-  EXPECT_EQ(Q[1], 0.0);
+  EXPECT_EQ(Q[0] + Q[1], 0.0);
   RaoIndex_Weight_Matrix(2, 3, W, D, Q, true, false, flags, false, false);
   EXPECT_CLOSE(Q[0], 2 * 0.25 * 0.25);
 
   // A similarity a rounding step above 1 gives a zero difference, not NaN.
-  const Matrix<double> S = Rows({{1, 1.0000001}, {0, 1}});
+  const Matrix<double> S = test::FromRows({{1, 1.0000001}, {0, 1}});
   RaoIndex_Weight_Matrix(1, 2, W, S, Q, false, true, nullptr, false, false);
   EXPECT_EQ(Q[0], 0.0);
 }

@@ -15,16 +15,6 @@ using test::LoadJson;
 using test::MatricesClose;
 using test::ReadFixtureNumbers;
 
-Matrix<double> Rows(std::initializer_list<std::vector<double>> rows) {
-  Matrix<double> m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
-  int i = 0;
-  for (const auto& r : rows) {
-    for (int j = 0; j < m.cols(); ++j) m[i][j] = r[static_cast<size_t>(j)];
-    ++i;
-  }
-  return m;
-}
-
 // Beals smoothing (mode 0, target included) of raw W and the NNCRD of the
 // communities from DE and DX against the reference values.
 TEST(SmoothingFixture, BealsAndNNCRD) {
@@ -50,7 +40,7 @@ TEST(SmoothingFixture, BealsAndNNCRD) {
 
 TEST(ConditionalProb, ModesAndNormalization) {
   // Three communities, three OTUs; a missing value in community 2.
-  const Matrix<double> X = Rows({{1, 2, 0}, {3, 0, 1}, {2, 1, -999}});
+  const Matrix<double> X = test::FromRows({{1, 2, 0}, {3, 0, 1}, {2, 1, -999}});
   Matrix<double> M(3, 3);
   ConditionalProb(3, 3, X, M, 0);
   // OTU 0 occurs in 3 communities, with OTU 1 in 2 of them, with OTU 2 in 1.
@@ -80,7 +70,7 @@ TEST(ConditionalProb, ModesAndNormalization) {
 
 TEST(BealsSmoothing, TargetExcluded) {
   // OTU 0 alone in community 0; communities 1 and 2 hold OTUs 0, 1 and 0, 2.
-  const Matrix<double> W = Rows({{5, 0, 0}, {1, 3, 0}, {2, 0, 2}});
+  const Matrix<double> W = test::FromRows({{5, 0, 0}, {1, 3, 0}, {2, 0, 2}});
   Matrix<double> Y(3, 3);
   BealsSmoothing(3, 3, W, W, Y, false, 0, false);
   EXPECT_EQ(Y[0][0], 0.0);  // the lone OTU has nothing else to be estimated from
@@ -96,15 +86,15 @@ TEST(BealsSmoothing, TargetExcluded) {
   EXPECT_CLOSE(Y[1][0], 0.25 + 0.75);
 
   // A community with every value missing has no estimate.
-  const Matrix<double> Wm = Rows({{1, 1, 0}, {-999, -999, -999}});
+  const Matrix<double> Wm = test::FromRows({{1, 1, 0}, {-999, -999, -999}});
   Matrix<double> Ym(2, 3);
   BealsSmoothing(2, 3, Wm, Wm, Ym, true, 0, false);
   EXPECT_EQ(Ym[1][0], -999.0);
 }
 
 TEST(NNCRD, TiedNeighboursAreAveraged) {
-  const Matrix<double> D1 = Rows({{0, 1, 1, 2}, {1, 0, 3, 3}, {1, 3, 0, 4}, {2, 3, 4, 0}});
-  const Matrix<double> D2 = Rows({{0, 10, 20, 30}, {10, 0, 5, 6}, {20, 5, 0, 7}, {30, 6, 7, 0}});
+  const Matrix<double> D1 = test::FromRows({{0, 1, 1, 2}, {1, 0, 3, 3}, {1, 3, 0, 4}, {2, 3, 4, 0}});
+  const Matrix<double> D2 = test::FromRows({{0, 10, 20, 30}, {10, 0, 5, 6}, {20, 5, 0, 7}, {30, 6, 7, 0}});
   double v[4];
   EXPECT_TRUE(NNCRD(4, D1, D2, v));
   EXPECT_CLOSE(v[0], 15.0);  // neighbours 1 and 2 at distance 1

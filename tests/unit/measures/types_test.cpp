@@ -48,29 +48,18 @@ TEST(GowerSimilarity, PartialsAndAverageMatchReferenceS) {
 
 TEST(GowerSimilarity, DoubleAbsencesMissingValuesAndWeights) {
   // OTU 1 and 2 share only absences of the binary trait; OTU 3 lacks trait 2.
-  Matrix<double> B(3, 2);
-  const double v[3][2] = {{0, -999}, {0, -999}, {1, -999}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 2; ++j) B[i][j] = v[i][j];
+  Matrix<double> B = test::FromRows({{0, -999}, {0, -999}, {1, -999}});
   const int types[2] = {1, 3};
   Array3<double> P;
   gower_similarityPartial(2, B, 3, P, types, nullptr, nullptr, 0);
   Matrix<double> S(3, 3);
   gower_similarityAverage(2, 3, P, S, static_cast<const double*>(nullptr));
   EXPECT_EQ(P[0][1][0], -999.0);
-  EXPECT_EQ(S[0][1], -999.0);  // no comparable trait
-  EXPECT_EQ(S[1][0], -999.0);
-  EXPECT_EQ(S[0][2], 0.0);
-  EXPECT_EQ(S[2][0], 0.0);
-  EXPECT_EQ(S[0][0], 1.0);  // only a double absence, still identical to itself
-  EXPECT_EQ(S[1][1], 1.0);
+  // No comparable trait for 0-1: -999; a double absence is still identical to itself.
+  EXPECT_TRUE(MatricesClose(S, test::FromRows({{1, -999, 0}, {-999, 1, 0}, {0, 0, 1}}), 0, 0));
 
   // Weights scale the partials; a zero-weight trait drops out of the average.
-  Matrix<double> C(2, 2);
-  C[0][0] = 0;
-  C[0][1] = 1;
-  C[1][0] = 4;
-  C[1][1] = 2;
+  Matrix<double> C = test::FromRows({{0, 1}, {4, 2}});
   const int t33[2] = {3, 2};
   const double w[2] = {2, 0};
   gower_similarityPartial(2, C, 2, P, t33, nullptr, w, 1);
@@ -89,10 +78,8 @@ Matrix<double> RunFuzzy(const Matrix<double>& S, int k, const int* partition, in
   return U;
 }
 
-void ExpectIdentical(const Matrix<double>& a, const Matrix<double>& b) {
-  ASSERT_EQ(a.rows(), b.rows());
-  for (int i = 0; i < a.rows(); ++i)
-    for (int j = 0; j < a.cols(); ++j) ASSERT_EQ(a[i][j], b[i][j]) << i << "," << j;
+::testing::AssertionResult Identical(const Matrix<double>& a, const Matrix<double>& b) {
+  return MatricesClose(a, b, 0, 0);
 }
 
 void ExpectUnitRows(const Matrix<double>& U) {
@@ -118,14 +105,13 @@ TEST(FuzzyBelonging, EveryOtuItsOwnTypeMatchesReference) {
     Matrix<double> U4 = RunFuzzy(S, n, own.data(), 4);
     Matrix<double> U3 = RunFuzzy(S, n, nullptr, 3);
     EXPECT_TRUE(MatricesClose(U1, JsonMatrix(json["U"])));
-    ExpectIdentical(U1, U4);
-    ExpectIdentical(U1, U3);
+    EXPECT_TRUE(Identical(U1, U4));
+    EXPECT_TRUE(Identical(U1, U3));
     ExpectUnitRows(U1);
     // The same matrix given as dissimilarities 1 - S.
-    Matrix<double> D(n, n);
+    Matrix<double> D(n, n), UD(n, n);
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < n; ++j) D[i][j] = 1.0 - S[i][j];
-    Matrix<double> UD(n, n);
     FuzzyBelonging(n, n, D, nullptr, UD, true);
     EXPECT_TRUE(MatricesClose(UD, U1));
   }
@@ -142,7 +128,7 @@ TEST(FuzzyBelonging, GroupedTypesWithTwins) {
     for (int j = 0; j < i; ++j) S[i][j] = -5;
   Matrix<double> U1 = RunFuzzy(S, 6, partition.data(), 1);
   EXPECT_TRUE(MatricesClose(U1, expected));
-  for (int threads : {2, 3, 5}) ExpectIdentical(U1, RunFuzzy(S, 6, partition.data(), threads));
+  for (int threads : {2, 3, 5}) EXPECT_TRUE(Identical(U1, RunFuzzy(S, 6, partition.data(), threads)));
   ExpectUnitRows(U1);
   // The twin (OTU 12) gets the row of its representative (OTU 11) only where
   // the two are identical: their rows differ because their similarities to
@@ -152,10 +138,7 @@ TEST(FuzzyBelonging, GroupedTypesWithTwins) {
 
 TEST(FuzzyBelonging, IdenticalPairShareTheirRow) {
   // OTUs 1 and 2 identical, OTU 3 apart; all in one type besides OTU 3.
-  Matrix<double> S(3, 3);
-  const double v[3][3] = {{1, 1, 0.2}, {1, 1, 0.2}, {0.2, 0.2, 1}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) S[i][j] = v[i][j];
+  Matrix<double> S = test::FromRows({{1, 1, 0.2}, {1, 1, 0.2}, {0.2, 0.2, 1}});
   const int partition[3] = {4, 4, 9};
   Matrix<double> U = RunFuzzy(S, 2, partition, 2);
   EXPECT_EQ(U[0][0], U[1][0]);
@@ -174,21 +157,15 @@ TEST(FuzzyBelonging, IdenticalPairShareTheirRow) {
 TEST(CrispBelonging, NullPartitionAndLabelOrder) {
   Matrix<double> U(3, 3, 7.0);
   CrispBelonging(3, 3, nullptr, U);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(U[i][j], i == j ? 1.0 : 0.0);
+  EXPECT_TRUE(MatricesClose(U, test::Identity(3), 0, 0));
   const int partition[4] = {8, 2, 8, 5};
   Matrix<double> V(4, 3, 7.0);
   CrispBelonging(4, 3, partition, V);
-  const double expected[4][3] = {{0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {0, 1, 0}};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(V[i][j], expected[i][j]);
+  EXPECT_TRUE(MatricesClose(V, test::FromRows({{0, 0, 1}, {1, 0, 0}, {0, 0, 1}, {0, 1, 0}}), 0, 0));
 }
 
 TEST(CommunityResemblance, OptionsAndMissingValues) {
-  Matrix<double> X(3, 2);
-  const double v[3][2] = {{0, 3}, {4, 0}, {-999, 6}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 2; ++j) X[i][j] = v[i][j];
+  Matrix<double> X = test::FromRows({{0, 3}, {4, 0}, {-999, 6}});
   Matrix<double> D(3, 3, 42.0);
   NominalReseNonHier(3, 2, X, D, 6);
   EXPECT_DOUBLE_EQ(D[0][1], 5);

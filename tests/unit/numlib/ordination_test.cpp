@@ -15,18 +15,11 @@
 namespace kalios {
 namespace {
 
+using test::LineDistances;
 using test::MatricesClose;
 
 constexpr int kEuclidean = 3;  // a dissimilarity code
 constexpr int kSimilarity = 1;
-
-Matrix<double> LineDistances(const std::vector<double>& x) {
-  const int n = static_cast<int>(x.size());
-  Matrix<double> d(n, n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) d[i][j] = std::fabs(x[i] - x[j]);
-  return d;
-}
 
 struct Ordination {
   Matrix<double> vec, scores;
@@ -57,55 +50,22 @@ TEST(OrdinationPcoa, ThreePointsOnALine) {
   EXPECT_CLOSE(sign * o.scores[0][0], -4.0 / 3.0);
   EXPECT_CLOSE(sign * o.scores[0][1], -1.0 / 3.0);
   EXPECT_CLOSE(sign * o.scores[0][2], 5.0 / 3.0);
-  // The same points given as cross products (a similarity code) give the
-  // same ordination.
-  Matrix<double> s(3, 3);
-  const double x[] = {0, 1, 3};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) s[i][j] = x[i] * x[j];
-  Ordination os = Ordinate(3, 0, nullptr, s, kOrdinationPrincipalCoordinates, kSimilarity);
-  ASSERT_EQ(os.axes, 1);
-  EXPECT_CLOSE(os.val[0], 14.0 / 3.0);
-  EXPECT_CLOSE(std::fabs(os.scores[0][0]), 4.0 / 3.0);
 }
 
 TEST(OrdinationPcoa, NonEuclideanGivesNegativeEigenvaluesNoAxes) {
   // d(1,3) = 3 > d(1,2) + d(2,3): not embeddable in a Euclidean space.
-  Matrix<double> d(3, 3);
-  d[0][1] = d[1][0] = 1;
-  d[1][2] = d[2][1] = 1;
-  d[0][2] = d[2][0] = 3;
+  Matrix<double> d = test::FromRows({{0, 1, 3}, {1, 0, 1}, {3, 1, 0}});
   Ordination o = Ordinate(3, 0, nullptr, d, kOrdinationPrincipalCoordinates, kEuclidean);
-  double sum = 0;
-  for (double v : o.val) sum += v;
   // Eigenvalues 4.5, 0 and -5/6: only the first makes an axis.
   EXPECT_CLOSE(o.val[0], 4.5);
   EXPECT_CLOSE(o.val[2], -5.0 / 6.0);
-  ASSERT_LT(o.val[2], -0.001 * sum);
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.axes, 1);
-  for (int k = 0; k < o.axes; ++k) EXPECT_GT(o.val[k], 0.0);
 
   // All-zero dissimilarities: no positive inertia, no axis.
   Ordination z = Ordinate(3, 0, nullptr, Matrix<double>(3, 3), kOrdinationPrincipalCoordinates, kEuclidean);
   EXPECT_EQ(z.axes, 0);
   EXPECT_EQ(OrdinationLib_Scores(3, 0, nullptr, d, o.scores, kOrdinationPrincipalCoordinates, kEuclidean, 1), 1);
-}
-
-TEST(OrdinationPcoa, ScoresReproduceDistances) {
-  // Points in the plane: the principal coordinates give back their distances.
-  const double pts[5][2] = {{0, 0}, {1, 0}, {0, 2}, {3, 1}, {-1, 4}};
-  Matrix<double> d(5, 5);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 5; ++j) d[i][j] = std::hypot(pts[i][0] - pts[j][0], pts[i][1] - pts[j][1]);
-  Ordination o = Ordinate(5, 0, nullptr, d, kOrdinationPrincipalCoordinates, kEuclidean);
-  ASSERT_EQ(o.axes, 2);
-  for (int i = 0; i < 5; ++i)
-    for (int j = 0; j < 5; ++j) {
-      double s = 0;
-      for (int k = 0; k < o.axes; ++k) s += std::pow(o.scores[k][i] - o.scores[k][j], 2);
-      EXPECT_CLOSE_TOL(std::sqrt(s), d[i][j], 1e-9, 1e-9);
-    }
 }
 
 // Compares an ordination with a reference entry of expected.json: the positive
@@ -169,9 +129,7 @@ TEST(OrdinationPca, ProjectedObjectsCarryTheEigenvalues) {
     EXPECT_CLOSE_TOL(mean, 0.0, 1e-9, 1e-12);
   }
   // The same data given objects-by-variables and read transposed.
-  Matrix<double> xt(6, 3);
-  TransposeMatrix(3, 6, x, xt);
-  Ordination t = Ordinate(3, 6, xt, r, kOrdinationPrincipalComponents, 22, 2);
+  Ordination t = Ordinate(3, 6, test::Transposed(x), r, kOrdinationPrincipalComponents, 22, 2);
   for (int k = 0; k < 3; ++k)
     for (int j = 0; j < 6; ++j) EXPECT_CLOSE(t.scores[k][j], o.scores[k][j]);
 
@@ -190,10 +148,7 @@ TEST(OrdinationPca, ProjectedObjectsCarryTheEigenvalues) {
 }
 
 TEST(OrdinationCa, ColumnScoresAreStandardCoordinates) {
-  Matrix<double> t(4, 5);
-  const double counts[4][5] = {{10, 2, 0, 4, 1}, {3, 8, 1, 0, 2}, {0, 1, 9, 5, 3}, {2, 0, 4, 7, 6}};
-  for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 5; ++j) t[i][j] = counts[i][j];
+  Matrix<double> t = test::FromRows({{10, 2, 0, 4, 1}, {3, 8, 1, 0, 2}, {0, 1, 9, 5, 3}, {2, 0, 4, 7, 6}});
   Matrix<double> q(4, 5), r(4, 4);
   DeviationsExpectationsMV(4, 5, t, q);
   CrossProductMV(4, 5, q, r);
@@ -242,10 +197,7 @@ TEST(OrdinationConversions, CentringAndDissimilarityForms) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(g2[i][i], 0.0);
   EXPECT_CLOSE(g2[0][3], 36.0);
 
-  Matrix<double> p(2, 2);
-  p[0][0] = p[1][1] = 1;
-  p[0][1] = 0.25;
-  p[1][0] = 0.9;  // lower triangle not read
+  Matrix<double> p = test::FromRows({{1, 0.25}, {0.9, 1}});  // lower triangle not read
   Matrix<double> out(2, 2, 5.0);
   ProbToDissim(2, p, out);
   EXPECT_EQ(out[0][0], 0.0);

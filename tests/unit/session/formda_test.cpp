@@ -4,7 +4,9 @@
 
 #include <sstream>
 
-#include "session/temp_dir.h"
+#include "support/compare.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 
 namespace kalios {
@@ -14,11 +16,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-struct Io {
-  std::istringstream in{""};
-  std::ostringstream out, err;
-  Console con{in, out, err};
-};
+using Io = test::Scripted;
 
 // 5 OTUs, 3 traits, 4 communities; optional E (2 variables), species and phylogeny.
 DataSet MakeData(bool withE, bool withSpecies, int phylogenyType, bool groups) {
@@ -46,7 +44,7 @@ DataSet MakeData(bool withE, bool withSpecies, int phylogenyType, bool groups) {
     ds.optEnvVarType = 5;
     ds.envVarType = {3, 1};
     ds.envLabel = {"pH", "grazed"};
-    ds.envName = "env data.txt";
+    ds.envName = "first e.txt second e.txt";  // names with blanks read back whole
     ds.env.Resize(4, 2);
     for (int c = 0; c < 4; ++c) {
       ds.env[c][0] = 5.25 + c;
@@ -104,13 +102,9 @@ DataSet Read(const std::string& path, std::string* err = nullptr) {
 int ReadAbortCode(const std::string& path, std::string* err = nullptr) {
   Io io;
   DataSet ds;
-  try {
-    ReadFormda(io.con, ds, path);
-  } catch (const AbortError& e) {
-    if (err) *err = io.err.str();
-    return e.code();
-  }
-  return 0;
+  int code = test::AbortCodeOf([&] { ReadFormda(io.con, ds, path); });
+  if (err) *err = io.err.str();
+  return code;
 }
 
 // Values as written: 6 significant digits.
@@ -149,6 +143,13 @@ TEST(Formda, RoundTripsEveryLayoutOfTheData) {
     EXPECT_EQ(back.temEnvQual, 0);
     EXPECT_EQ(back.env.rows(), c.e ? 4 : 0);
     EXPECT_TRUE(back.spp.empty() != c.species);
+    EXPECT_EQ(back.dataName, "traits file.txt");
+    if (c.e) {
+      EXPECT_EQ(back.envName, "first e.txt second e.txt");
+    }
+    if (c.species) {
+      EXPECT_EQ(back.spp[1], "Poa pratensis");
+    }
     // The working arrays and partition stores come zero-filled for the sizes read.
     EXPECT_EQ(back.relSelect.size(), 4u);
     EXPECT_EQ(back.eVarSelect.size(), c.e ? 2u : 0u);
@@ -168,21 +169,14 @@ TEST(Formda, WritesTheExactLayout) {
   ds.chtype = {3, 1};
   ds.onsta = {2, 2};
   ds.reLabel = {"q"};
-  ds.csm_Float.Resize(2, 2);
-  ds.csm_Float[0][0] = 0.123456789;
-  ds.csm_Float[0][1] = 1;
-  ds.csm_Float[1][0] = -999;
-  ds.csm_Float[1][1] = 0;
-  ds.cadat.Resize(2, 1);
-  ds.cadat[0][0] = 12345678;
-  ds.cadat[1][0] = 0.5;
+  ds.csm_Float = test::FromRows({{0.123456789, 1}, {-999, 0}});
+  ds.cadat = test::FromRows({{12345678}, {0.5}});
   ds.nenv = 1;
   ds.optEnvVarType = 2;
   ds.envVarType = {3};
   ds.envLabel = {"pH"};
   ds.envName = "e.txt";
-  ds.env.Resize(1, 1);
-  ds.env[0][0] = 6.5;
+  ds.env = test::FromRows({{6.5}});
   std::string text = Write(ds, dir / "f.txt");
   const std::string expected =
       "b.txt \n2 \na\tb\t\n3\t1\t\n0\t0\t\n2\t2\t\n1 \nq\t\n2 \n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
@@ -191,18 +185,6 @@ TEST(Formda, WritesTheExactLayout) {
   ASSERT_GT(text.size(), expected.size());
   EXPECT_EQ(text.substr(0, expected.size()), expected);
   EXPECT_EQ(Body(text), expected);  // then only the time stamp line
-}
-
-TEST(Formda, NamesWithBlanksReadBackWhole) {
-  TempDir dir;
-  DataSet ds = MakeData(true, true, 0, false);
-  ds.envName = "first e.txt second e.txt";
-  ds.dataName = "a b c";
-  Write(ds, dir / "f.txt");
-  DataSet back = Read(dir / "f.txt");
-  EXPECT_EQ(back.envName, "first e.txt second e.txt");
-  EXPECT_EQ(back.dataName, "a b c");
-  EXPECT_EQ(back.spp[1], "Poa pratensis");
 }
 
 TEST(Formda, OlderLayoutsAreRead) {
@@ -228,7 +210,7 @@ TEST(Formda, OlderLayoutsAreRead) {
   EXPECT_EQ(back.optEnvVarType, 2);
   EXPECT_EQ(back.envVarType, std::vector<int>({3, 3}));
   EXPECT_EQ(back.envLabel, std::vector<std::string>({"pH", "grazed"}));
-  EXPECT_EQ(back.envName, "env data.txt");
+  EXPECT_EQ(back.envName, "first e.txt second e.txt");
   EXPECT_EQ(back.temEnvQuant, 1);
   EXPECT_EQ(back.temEnvBin, 0);
   EXPECT_DOUBLE_EQ(back.env[3][0], 8.25);
@@ -305,25 +287,19 @@ TEST(Formda, DamagedFilesEndInTheEndOfFileAbort) {
   }
 }
 
-TEST(Formda, NegativeCountsAreDamage) {
+TEST(Formda, NegativeCountsAndMissingFilesAbort) {
   TempDir dir;
   WriteAll(dir / "f.txt", "t\n-2\n");
   EXPECT_EQ(ReadAbortCode(dir / "f.txt"), kAbortEndOfFile);
   WriteAll(dir / "g.txt", "t\n0\n\n\n\n\n1\nr\n0\n0\n0 0 0 0 0 0 0\n25Jun2016\n-1\n");
   EXPECT_EQ(ReadAbortCode(dir / "g.txt"), kAbortEndOfFile);
-}
-
-TEST(Formda, MissingFilesAbortWithTheOpenCode) {
-  TempDir dir;
   EXPECT_EQ(ReadAbortCode(dir / "none.txt"), kAbortOpenFailed);
   Io io;
   DataSet ds = MakeData(false, false, 0, false);
-  try {
-    WriteFormda(io.con, ds, ds.tcst, dir / "no/such/dir.txt", "t", ds.csm_Float, ds.cadat);
-    FAIL() << "no abort";
-  } catch (const AbortError& e) {
-    EXPECT_EQ(e.code(), kAbortOpenFailed);
-  }
+  EXPECT_EQ(test::AbortCodeOf([&] {
+              WriteFormda(io.con, ds, ds.tcst, dir / "no/such/dir.txt", "t", ds.csm_Float, ds.cadat);
+            }),
+            kAbortOpenFailed);
   EXPECT_NE(io.err.str().find("\ncan't open "), std::string::npos);
 }
 

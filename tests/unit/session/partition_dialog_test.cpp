@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 #include "shell/app.h"
 
@@ -17,14 +18,10 @@ namespace {
 using testing::TempDir;
 using testing::WriteAll;
 
-struct Dialogue {
-  explicit Dialogue(const std::string& answers) : in(answers), con(in, out, err), app(con) {
+struct Dialogue : test::ScriptedApp {
+  explicit Dialogue(const std::string& answers) : ScriptedApp(answers) {
     app.shell.sessionName = app.shell.sessionShortName = "s";
   }
-  std::istringstream in;
-  std::ostringstream out, err;
-  Console con;
-  App app;
 };
 
 // Runs the group dialogue for n objects; returns the groups.
@@ -79,7 +76,7 @@ TEST(SettingAnyGroups, LabelsThatCollideAfterTheCutAreRefused) {
   EXPECT_NE(d.out.str().find("\nOTUs:\t1\t2\t3\t\n"), std::string::npos);
 }
 
-TEST(GetPartition, FusionRecordsAreCutAtKGroups) {
+TEST(GetPartition, FusionRecordsAreCutAtKGroupsAndDamageAborts) {
   TempDir dir;
   // Fusions (1 2), (3 4), (1 3): 3 groups are reached after the second.
   WriteAll(dir / "clus.txt", "0.1 2 1 2\n0.5 2 3 4\n0.9 2 1 3\n");
@@ -92,27 +89,14 @@ TEST(GetPartition, FusionRecordsAreCutAtKGroups) {
   WriteAll(dir / "clus.txt", "0.1 1 5\n0.2 2 4 5\n0.3 3 1 4 5\n");
   GetPartition(d.app, dir / "clus.txt", 5, 3, g.data());
   EXPECT_EQ(g, (std::vector<int>{1, 2, 3, 1, 1}));
-}
 
-TEST(GetPartition, MissingOrDamagedRecordsAbort) {
-  TempDir dir;
-  Dialogue d("");
-  std::vector<int> g(4);
-  try {
-    GetPartition(d.app, dir / "none.txt", 4, 2, g.data());
-    ADD_FAILURE();
-  } catch (const AbortError& e) {
-    EXPECT_EQ(e.code(), kAbortOpenFailed);
-  }
-  // More members than objects, an object that does not exist, too few fusions.
+  // Missing file; more members than objects, an object that does not exist, too few fusions.
+  std::vector<int> g4(4);
+  EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.app, dir / "none.txt", 4, 2, g4.data()); }), kAbortOpenFailed);
   for (const char* text : {"0.1 9 1 2 3 4 1 2 3 4 1\n", "0.1 2 1 7\n", "0.1 2 1 2\n"}) {
     WriteAll(dir / "bad.txt", text);
-    try {
-      GetPartition(d.app, dir / "bad.txt", 4, 2, g.data());
-      ADD_FAILURE() << text;
-    } catch (const AbortError& e) {
-      EXPECT_EQ(e.code(), kAbortEndOfFile);
-    }
+    EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.app, dir / "bad.txt", 4, 2, g4.data()); }), kAbortEndOfFile)
+        << text;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "numlib/matrix.h"
+#include "support/compare.h"
 
 namespace kalios {
 namespace {
@@ -26,10 +27,7 @@ TEST(CountGroups, DistinctSortedAndSelected) {
 }
 
 TEST(RangeStates, QuantitativeOnlySkippingMissing) {
-  Matrix<double> B(3, 3);
-  const double v[3][3] = {{1, 5, 2}, {-999, 9, 7}, {4, 6, -999}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) B[i][j] = v[i][j];
+  Matrix<double> B = test::FromRows({{1, 5, 2}, {-999, 9, 7}, {4, 6, -999}});
   const int types[3] = {3, 4, 3};
   double range[3] = {-1, -1, -1};
   RangeStates(3, 3, B, types, range);

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "session/formda.h"
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 #include "shell/app.h"
 #include "support/compare.h"
@@ -22,32 +23,16 @@ using testing::TempDir;
 using testing::WriteAll;
 
 // A scripted console and an App whose session is "s", in a scratch directory.
-struct Dialogue {
-  explicit Dialogue(const std::vector<std::string>& answers) : in(Join(answers)), con(in, out, err), app(con) {
+struct Dialogue : test::ScriptedApp {
+  explicit Dialogue(const std::vector<std::string>& answers) : ScriptedApp(test::Lines(answers)) {
     app.shell.sessionName = app.shell.sessionShortName = "s";
     app.shell.whichTrack = "sTrk.txt";
     app.track.whichFormda = "sFormda.txt";
   }
-  static std::string Join(const std::vector<std::string>& answers) {
-    std::string text;
-    for (const auto& a : answers) text += a + "\n";
-    return text;
-  }
-  std::istringstream in;
-  std::ostringstream out, err;
-  Console con;
-  App app;
 };
 
-class Formatting : public ::testing::Test {
+class Formatting : public testing::InTempDir {
  protected:
-  void SetUp() override {
-    char buf[4096];
-    old_ = getcwd(buf, sizeof buf);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { ASSERT_EQ(chdir(old_.c_str()), 0); }
-
   // Runs the formatting dialogue on the answers and reads back what it wrote.
   DataSet Format(const std::vector<std::string>& answers) {
     d_ = std::make_unique<Dialogue>(answers);
@@ -59,8 +44,6 @@ class Formatting : public ::testing::Test {
   std::string out() const { return d_->out.str(); }
   std::string err() const { return d_->err.str(); }
 
-  TempDir dir_;
-  std::string old_;
   std::unique_ptr<Dialogue> d_;
 };
 
@@ -128,15 +111,12 @@ TEST_F(Formatting, CommunityMatrixInItsThreeForms) {
 
   WriteAll("W.txt", "1 6\n2 7\n3 8\n4 9\n5 10\nwet dry\n");
   DataSet cols = Format(WithW("2", {}));
-  for (int i = 0; i < 5; ++i)
-    for (int c = 0; c < 2; ++c) EXPECT_EQ(cols.cadat[i][c], rows.cadat[i][c]);
+  EXPECT_TRUE(test::MatricesClose(cols.cadat, rows.cadat, 0, 0));
 
   // Vectors: counts 3,4 and -1,6 do not cover the 5 OTUs and are refused.
   WriteAll("W.txt", "11 12\n23 24 25\nwet dry\n");
   DataSet vec = Format(WithW("3", {"k", "3 4", "y", "k", "-2 7", "y", "k", "2 3", "y"}));
-  const double want[5][2] = {{11, 0}, {12, 0}, {0, 23}, {0, 24}, {0, 25}};
-  for (int i = 0; i < 5; ++i)
-    for (int c = 0; c < 2; ++c) EXPECT_EQ(vec.cadat[i][c], want[i][c]) << i << "," << c;
+  EXPECT_TRUE(test::MatricesClose(vec.cadat, test::FromRows({{11, 0}, {12, 0}, {0, 23}, {0, 24}, {0, 25}}), 0, 0));
   EXPECT_EQ(vec.reLabel, (std::vector<std::string>{"wet", "dry"}));
   size_t first = err().find("\nError!! Reenter!!\n");
   ASSERT_NE(first, std::string::npos);
@@ -181,8 +161,7 @@ TEST_F(Formatting, PhylogenyInItsThreeForms) {
   WriteAll("F.txt", "1\n0.2 1\n0.3 0.4 1\n");
   DataSet half = Format(WithF("3"));
   EXPECT_EQ(half.phylogenyMatrixType, 1);
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(half.phylogenyRese[i][j], full.phylogenyRese[i][j]);
+  EXPECT_TRUE(test::MatricesClose(half.phylogenyRese, full.phylogenyRese, 0, 0));
 }
 
 // 2 OTUs by 1 trait, 3 communities, E from E.txt with the given answers.
@@ -253,12 +232,7 @@ TEST_F(Formatting, SeveralTypesMustReallyMix) {
 // A damaged raw file ends the formatting with the end-of-file abort naming the
 // file, before any formatted data file is written.
 void ExpectEndOfFile(Dialogue& d, const std::string& fileMessage) {
-  try {
-    IFFormat(d.app);
-    ADD_FAILURE() << "no abort";
-  } catch (const AbortError& e) {
-    EXPECT_EQ(e.code(), kAbortEndOfFile);
-  }
+  EXPECT_EQ(test::AbortCodeOf([&] { IFFormat(d.app); }), kAbortEndOfFile);
   EXPECT_NE(d.err.str().find(fileMessage), std::string::npos) << fileMessage << " not in " << d.err.str();
   EXPECT_FALSE(std::ifstream("sFormda.txt").good());
 }

@@ -6,7 +6,8 @@
 #include <csignal>
 #include <filesystem>
 
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 
 namespace kalios {
@@ -17,13 +18,10 @@ using testing::TempDir;
 using testing::WriteAll;
 
 int CommitCode(AtomicTextFile& f, const std::string& text) {
-  try {
+  return test::AbortCodeOf([&] {
     f.Write(text);
     f.Commit();
-  } catch (const AbortError& e) {
-    return e.code();
-  }
-  return 0;
+  });
 }
 
 size_t FilesIn(const std::string& dir) {
@@ -32,7 +30,7 @@ size_t FilesIn(const std::string& dir) {
   return n;
 }
 
-TEST(AtomicTextFile, ReplacesTheFileOnlyWhenComplete) {
+TEST(AtomicTextFile, ReplacesTheFileOnlyWhenCommitted) {
   TempDir dir;
   WriteAll(dir / "a.txt", "old content\n");
   {
@@ -45,10 +43,7 @@ TEST(AtomicTextFile, ReplacesTheFileOnlyWhenComplete) {
   }
   EXPECT_EQ(ReadAll(dir / "a.txt"), "7 new\n");
   EXPECT_EQ(FilesIn(dir.path()), 1u);
-}
-
-TEST(AtomicTextFile, AbandonedWriteLeavesNoTrace) {
-  TempDir dir;
+  // An abandoned write leaves no trace.
   WriteAll(dir / "a.txt", "old\n");
   {
     AtomicTextFile f(dir / "a.txt");
@@ -82,7 +77,7 @@ TEST(AtomicTextFile, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 
-TEST(AtomicTextFile, FailedRenameAbortsAndCleansUp) {
+TEST(AtomicTextFile, FailedRenameAbortsAndCleansUpUncreatableIsReported) {
   TempDir dir;
   std::filesystem::create_directories(dir / "a.txt/inside");
   AtomicTextFile f(dir / "a.txt");
@@ -90,12 +85,8 @@ TEST(AtomicTextFile, FailedRenameAbortsAndCleansUp) {
   EXPECT_EQ(CommitCode(f, "x\n"), kAbortWriteFailed);
   EXPECT_TRUE(std::filesystem::is_directory(dir / "a.txt"));
   EXPECT_EQ(FilesIn(dir.path()), 1u);
-}
-
-TEST(AtomicTextFile, UncreatableFileIsReported) {
-  TempDir dir;
-  AtomicTextFile f(dir / "missing/a.txt");
-  EXPECT_FALSE(f.Open());
+  AtomicTextFile g(dir / "missing/a.txt");
+  EXPECT_FALSE(g.Open());
 }
 
 }  // namespace

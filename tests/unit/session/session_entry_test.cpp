@@ -4,7 +4,8 @@
 #include <sstream>
 
 #include "session/formda.h"
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "session/track.h"
 #include "shell/app.h"
 #include "shell/dispatch.h"
@@ -15,19 +16,7 @@ namespace {
 using testing::TempDir;
 using testing::WriteAll;
 
-// Runs a test body inside a scratch directory, as the program runs in the
-// directory of its session files.
-class InDir : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char buf[4096];
-    old_ = getcwd(buf, sizeof buf);
-    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
-  }
-  void TearDown() override { ASSERT_EQ(chdir(old_.c_str()), 0); }
-  TempDir dir_;
-  std::string old_;
-};
+using InDir = testing::InTempDir;
 
 constexpr const char* kFormda =
     "B.txt \n2 \nh\tw\t\n3\t1\t\n0\t0\t\n2\t2\t\n2 \nr1\tr2\t\n2 \n0\t0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
@@ -36,10 +25,8 @@ constexpr const char* kFormda =
 
 TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
   WriteAll("meadowFormda.txt", kFormda);
-  std::istringstream in("");
-  std::ostringstream out, err;
-  Console con(in, out, err);
-  App app(con);
+  test::ScriptedApp s;
+  App& app = s.app;
   app.shell.sessionName = "meadow";
   app.shell.whichTrack = "meadowTrk.txt";
   app.track.whichFormda = "meadowFormda.txt";
@@ -47,7 +34,7 @@ TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
   OpenFormda(app, 1);
   WriteTrack(app, 1);
 
-  App fresh(con);
+  App fresh(s.con);
   fresh.shell.whichTrack = "meadowTrk.txt";
   ASSERT_TRUE(LoadSessionAtEntry(fresh));
   EXPECT_EQ(fresh.track.whichFormda, "meadowFormda.txt");
@@ -74,13 +61,10 @@ TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
 TEST_F(InDir, EmptyTrackMeansANewSession) {
   WriteAll("newTrk.txt", "");
   // The data dialogue is offered; option 4 goes back to the main menu.
-  std::istringstream in("4\n");
-  std::ostringstream out, err;
-  Console con(in, out, err);
-  App app(con);
-  app.shell.whichTrack = "newTrk.txt";
-  EXPECT_FALSE(LoadSessionAtEntry(app));
-  EXPECT_NE(out.str().find("DATA FOR SESSION"), std::string::npos);
+  test::ScriptedApp s("4\n");
+  s.app.shell.whichTrack = "newTrk.txt";
+  EXPECT_FALSE(LoadSessionAtEntry(s.app));
+  EXPECT_NE(s.out.str().find("DATA FOR SESSION"), std::string::npos);
   EXPECT_EQ(testing::ReadAll("newTrk.txt"), "");
 }
 
@@ -88,15 +72,13 @@ TEST_F(InDir, StrayCharactersInASpeciesMapAreReportedAndSkipped) {
   std::string text = kFormda;
   text.replace(text.find("01\n1\n"), 5, "0x1\n1\n");
   WriteAll("f.txt", text);
-  std::istringstream in("");
-  std::ostringstream out, err;
-  Console con(in, out, err);
+  test::Scripted s;
   DataSet ds;
-  ReadFormda(con, ds, "f.txt");
+  ReadFormda(s.con, ds, "f.txt");
   EXPECT_EQ(ds.sppRelMap[0][1], '1');
   EXPECT_EQ(ds.cstSppMap[0][0], '1');
   EXPECT_EQ(ds.cstSppMap[1][0], '0');
-  EXPECT_NE(err.str().find("\nIncorrect input = x. Reenter.\nAccepted input: 0 1\n"), std::string::npos);
+  EXPECT_NE(s.err.str().find("\nIncorrect input = x. Reenter.\nAccepted input: 0 1\n"), std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 
 #include <sstream>
 
-#include "session/temp_dir.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 #include "shell/abort.h"
 
 namespace kalios {
@@ -14,11 +15,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-struct Io {
-  std::istringstream in{""};
-  std::ostringstream out, err;
-  Console con{in, out, err};
-};
+using Io = test::Scripted;
 
 DataSet Sized(int tcst, int nch, int ncsm) {
   DataSet ds;
@@ -81,11 +78,15 @@ struct Session {
     ds.grCstLabelP[0][1] = "abc";
     ds.grCstLabelP[0][2] = "abcd";
     ds.whichLevelGrCstP[0] = 2;  // rcst[1] = 3 entries recorded
-    ds.groupCstP[0][0] = 1;
-    ds.groupCstP[0][1] = 2;
-    ds.groupCstP[0][2] = 3;
+    for (int i = 0; i < 3; ++i) ds.groupCstP[0][i] = i + 1;
     ds.relSelect = {1, 0, 1, 1, 1};
     ds.SMWSize = 2;
+  }
+  // Writes the full track and returns its text.
+  std::string Write(const std::string& path) {
+    Io io;
+    WriteTrack(io.con, track, ds, opts, path, 1);
+    return testing::ReadAll(path);
   }
 };
 
@@ -93,13 +94,9 @@ int AbortCode(const std::string& path, DataSet ds, std::string* err = nullptr) {
   Io io;
   SessionTrack t;
   AnalysisOptions o;
-  try {
-    ReadTrack(io.con, t, ds, o, path);
-  } catch (const AbortError& e) {
-    if (err) *err = io.err.str();
-    return e.code();
-  }
-  return 0;
+  int code = test::AbortCodeOf([&] { ReadTrack(io.con, t, ds, o, path); });
+  if (err) *err = io.err.str();
+  return code;
 }
 
 TEST(Track, ShortTrackHoldsExactlyTwoLines) {
@@ -199,10 +196,7 @@ TEST(Track, OtherVersionPrintsTheMessageAndKeepsOptions) {
 
 TEST(Track, CutShortAnywhereEndsInTheEndOfFileAbort) {
   TempDir dir;
-  Session s;
-  Io io;
-  WriteTrack(io.con, s.track, s.ds, s.opts, dir / "t.txt", 1);
-  std::string text = ReadAll(dir / "t.txt");
+  const std::string text = Session().Write(dir / "t.txt");
   ASSERT_EQ(text.substr(text.size() - 2), "2\n");  // SMWSize, the last item, one digit
   const std::string cut = dir / "cut.txt";
   size_t afterTag = text.find("07Jul17\n") + 8;
@@ -223,10 +217,7 @@ TEST(Track, CutShortAnywhereEndsInTheEndOfFileAbort) {
 
 TEST(Track, CountsOutsideTheStoresAreRejected) {
   TempDir dir;
-  Session s;
-  Io io;
-  WriteTrack(io.con, s.track, s.ds, s.opts, dir / "t.txt", 1);
-  const std::string good = ReadAll(dir / "t.txt");
+  const std::string good = Session().Write(dir / "t.txt");
   // The block "nPart whichPart" is the 10th and 11th of the 11 lines after fuzziness.
   const std::string partBlock = "\n2\n1\nslope grazing \n2 3 \n";
   ASSERT_NE(good.find(partBlock), std::string::npos);
@@ -257,10 +248,6 @@ TEST(Track, CountsOutsideTheStoresAreRejected) {
   bad.replace(bad.find("\n1 2 3 \n2 3 4 \n"), 15, "\n1 2 3 \n2 9 4 \n");
   WriteAll(dir / "bad.txt", bad);
   EXPECT_EQ(AbortCode(dir / "bad.txt", Sized(4, 3, 5)), kAbortEndOfFile);
-}
-
-TEST(Track, MissingTrackAbortsWithTheOpenCode) {
-  TempDir dir;
   EXPECT_EQ(AbortCode(dir / "none.txt", Sized(1, 1, 1)), kAbortOpenFailed);
 }
 

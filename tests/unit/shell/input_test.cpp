@@ -7,25 +7,13 @@
 
 #include "shell/abort.h"
 #include "shell/input.h"
+#include "support/scripted.h"
 
 namespace kalios {
 namespace {
 
-struct Scripted {
-  explicit Scripted(const std::string& text) : in(text), con(in, out, err) {}
-  std::istringstream in;
-  std::ostringstream out, err;
-  Console con;
-};
-
-int AbortCodeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const AbortError& e) {
-    return e.code();
-  }
-  return 0;
-}
+using test::AbortCodeOf;
+using test::Scripted;
 
 TEST(ScanChar, RefusesUnlistedLettersAndLeavesTheRestOfTheLine) {
   Scripted s("bo rest\n");
@@ -37,68 +25,55 @@ TEST(ScanChar, RefusesUnlistedLettersAndLeavesTheRestOfTheLine) {
   EXPECT_EQ(next, "rest");
 }
 
-TEST(ScanChar, CaseInsensitiveAndSkipsBlanksSilently) {
+TEST(ScanChar, CaseInsensitiveSkipsBlanksAndAbortsAtEndOfInput) {
   Scripted s("  \n\tY");
   EXPECT_EQ(ReadCharIn(s.con, "y n"), 'y');
   EXPECT_EQ(s.err.str(), "");
   Scripted any("\n  Q");
   EXPECT_EQ(ReadCharIn(any.con, ""), 'q');
-}
-
-TEST(ScanChar, EndOfInputAbortsWithTheStreamName) {
-  Scripted s("   \n");
-  EXPECT_EQ(AbortCodeOf([&] { ReadCharIn(s.con, "y n"); }), kAbortEndOfFile);
-  EXPECT_EQ(s.err.str(), "\nfile input ");
+  Scripted end("   \n");
+  EXPECT_EQ(AbortCodeOf([&] { ReadCharIn(end.con, "y n"); }), kAbortEndOfFile);
+  EXPECT_EQ(end.err.str(), "\nfile input ");
   // The console is never read again once it ended.
-  EXPECT_EQ(s.con.in.Get(), TextIn::kEof);
+  EXPECT_EQ(end.con.in.Get(), TextIn::kEof);
 }
 
-TEST(ScanNumber, ListAcceptsEqualValuesOnly) {
+TEST(ScanNumber, ListRangeAndEndOfInput) {
+  // A list accepts equal values only; a range shows its bounds in short form.
   Scripted s("2.5 2.0");
   EXPECT_EQ(ReadNumberIn(s.con, "1 2 3"), 2.0);
   EXPECT_EQ(s.err.str(), "\nIncorrect input = 2.5. Reenter.\nAccepted input: 1 2 3\n");
+  Scripted r("0 7");
+  EXPECT_EQ(ReadNumberIn(r.con, "-", 1, 2147483647), 7);
+  EXPECT_EQ(r.err.str(), "\nIncorrect input = 0. Reenter.\nAccepted input: 1 to 2.14748e+09\n");
+  Scripted e("5 ");
+  EXPECT_EQ(AbortCodeOf([&] { ReadNumberIn(e.con, "1 2 3"); }), kAbortEndOfFile);
+  EXPECT_NE(e.err.str().find("\nfile input "), std::string::npos);
 }
 
-TEST(ScanNumber, RangeMessageShowsBoundsInShortForm) {
-  Scripted s("0 7");
-  EXPECT_EQ(ReadNumberIn(s.con, "-", 1, 2147483647), 7);
-  EXPECT_EQ(s.err.str(), "\nIncorrect input = 0. Reenter.\nAccepted input: 1 to 2.14748e+09\n");
-}
-
-TEST(ScanNumber, EndOfInputAborts) {
-  Scripted s("5 ");
-  EXPECT_EQ(AbortCodeOf([&] { ReadNumberIn(s.con, "1 2 3"); }), kAbortEndOfFile);
-  EXPECT_NE(s.err.str().find("\nfile input "), std::string::npos);
-}
-
-TEST(DataItems, TextAmongNumbersIsSkipped) {
-  Scripted s("");
+TEST(DataItems, TextAmongNumbersIsSkippedButAbortsAStrictRead) {
+  Scripted s;
   std::istringstream data("12a 3 x-4.5e1;");
   TextIn f(data, "B.txt");
   double x = 0;
-  ASSERT_EQ(freadck1(s.con, f, x), 1);
-  EXPECT_EQ(x, 12);
-  ASSERT_EQ(freadck1(s.con, f, x), 1);
-  EXPECT_EQ(x, 3);
-  ASSERT_EQ(freadck1(s.con, f, x), 1);
-  EXPECT_EQ(x, -45);
+  for (double want : {12.0, 3.0, -45.0}) {
+    ASSERT_EQ(freadck1(s.con, f, x), 1);
+    EXPECT_EQ(x, want);
+  }
   EXPECT_EQ(freadck1(s.con, f, x), 0);
   EXPECT_EQ(s.err.str(), "\nEnd of file B.txt\n\a");
-}
 
-TEST(DataItems, StrictReadAbortsOnAWordOrEndOfFile) {
-  Scripted s("");
-  std::istringstream data("1 two");
-  TextIn f(data, "E.txt");
-  double x = 0;
-  freadck(s.con, f, x);
+  Scripted t;
+  std::istringstream strict("1 two");
+  TextIn g(strict, "E.txt");
+  freadck(t.con, g, x);
   EXPECT_EQ(x, 1);
-  EXPECT_EQ(AbortCodeOf([&] { freadck(s.con, f, x); }), kAbortEndOfFile);
-  EXPECT_EQ(s.err.str(), "\nfile E.txt \a");
+  EXPECT_EQ(AbortCodeOf([&] { freadck(t.con, g, x); }), kAbortEndOfFile);
+  EXPECT_EQ(t.err.str(), "\nfile E.txt \a");
 }
 
 TEST(Lines, FieldsEndAtTabsAndLinesKeepTabsAsBlanks) {
-  Scripted s("");
+  Scripted s;
   std::istringstream data("  Poa annua\tFestuca rubra\nlast");
   TextIn f(data, "names.txt");
   std::string field;

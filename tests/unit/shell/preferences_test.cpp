@@ -2,64 +2,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 
 #include "shell/abort.h"
 #include "shell/app.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
 
 namespace kalios {
 namespace {
 
 class Prefs : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kalios-prf-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    path_ = dir_ + "/KALIOS.prf";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Slurp() {
-    std::ifstream f(path_, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-  }
-  void Put(const std::string& text) {
-    std::ofstream f(path_, std::ios::binary | std::ios::trunc);
-    f << text;
-  }
+  std::string Slurp() { return testing::ReadAll(path_); }
+  void Put(const std::string& text) { testing::WriteAll(path_, text); }
   // Runs the dialogue on the typed answers; returns what it left in the preferences.
   Preferences Dialogue(const std::string& answers, Preferences start = Preferences()) {
-    std::istringstream in(answers);
-    std::ostringstream out;
-    Console con(in, out, err_);
-    App app(con);
-    app.prefs = start;
-    SetPreferences(app, path_);
-    out_ = out.str();
-    return app.prefs;
+    test::ScriptedApp d(answers);
+    d.app.prefs = start;
+    SetPreferences(d.app, path_);
+    out_ = d.out.str();
+    err_ = d.err.str();
+    return d.app.prefs;
   }
-  Preferences ReadBack(int* code = nullptr) {
-    std::istringstream in("");
-    std::ostringstream out;
-    err_.str("");
-    Console con(in, out, err_);
+  Preferences ReadBack(int* code) {
+    test::Scripted s;
     Preferences p;
-    try {
-      ReadPreferences(con, p, path_);
-      if (code) *code = 0;
-    } catch (const AbortError& e) {
-      if (code) *code = e.code();
-    }
+    *code = test::AbortCodeOf([&] { ReadPreferences(s.con, p, path_); });
+    err_ = s.err.str();
     return p;
   }
 
-  std::string dir_, path_, out_;
-  std::ostringstream err_;
+  testing::TempDir dir_;
+  std::string path_ = dir_ / "KALIOS.prf", out_, err_;
 };
 
 // A file as the program writes it, with non-default values everywhere.
@@ -84,7 +59,7 @@ TEST_F(Prefs, ZeroDigitsAndComponentsGiveTheDefault) {
 TEST_F(Prefs, PcaFactorBelowOneIsRefused) {
   Preferences p = Dialogue("O\n0.5\n3\nC\n");
   EXPECT_EQ(p.overfitFactorPCARegr, 3);
-  EXPECT_NE(err_.str().find("\nIncorrect input = 0.5. Reenter.\nAccepted input: 1 to 3.40282e+38\n"),
+  EXPECT_NE(err_.find("\nIncorrect input = 0.5. Reenter.\nAccepted input: 1 to 3.40282e+38\n"),
             std::string::npos);
 }
 
@@ -108,7 +83,7 @@ TEST_F(Prefs, EachQuestionSetsItsPreference) {
 TEST_F(Prefs, LeavingAtOnceWritesTheFileThatReadsBackEveryValue) {
   Put(kCustom);
   int code = -1;
-  Preferences custom = ReadBack(&code);
+  const Preferences custom = ReadBack(&code);
   ASSERT_EQ(code, 0);
   std::remove(path_.c_str());
   Dialogue("C\n", custom);
@@ -177,17 +152,14 @@ TEST_F(Prefs, CutShortEndsInTheEndOfFileAbort) {
     int code = -1;
     ReadBack(&code);
     ASSERT_EQ(code, kAbortEndOfFile) << "cut at byte " << len;
-    ASSERT_NE(err_.str().find("\nfile " + path_ + " "), std::string::npos);
+    ASSERT_NE(err_.find("\nfile " + path_ + " "), std::string::npos);
   }
 }
 
 TEST_F(Prefs, UncreatableFileIsReportedAndTheRunGoesOn) {
-  std::istringstream in("C\n");
-  std::ostringstream out, err;
-  Console con(in, out, err);
-  App app(con);
-  SetPreferences(app, dir_ + "/missing/KALIOS.prf");
-  EXPECT_NE(err.str().find("\ncan't open " + dir_ + "/missing/KALIOS.prf \n"), std::string::npos);
+  path_ = dir_ / "missing/KALIOS.prf";
+  Dialogue("C\n");
+  EXPECT_NE(err_.find("\ncan't open " + path_ + " \n"), std::string::npos);
 }
 
 }  // namespace

@@ -6,27 +6,22 @@
 
 #include "shell/abort.h"
 #include "shell/shell.h"
+#include "support/scripted.h"
 
 namespace kalios {
 namespace {
 
-struct Scripted {
-  explicit Scripted(const std::string& text) : in(text), con(in, out, err), app(con) {}
-  std::istringstream in;
-  std::ostringstream out, err;
-  Console con;
-  App app;
-};
+using Scripted = test::ScriptedApp;
 
 const std::string kRule(70, '-');
 
 TEST(Menu, HeaderKeepsTwentyThreeColumnsForTheSessionName) {
-  Scripted s("");
+  Scripted s;
   s.app.shell.sessionName = "";
   Menu(s.app, "SESSION MENU");
   EXPECT_EQ(s.out.str(), "\n\nSESSION MENU" + std::string(35 + 23, ' ') + "\n" + kRule + "\n");
 
-  Scripted named("");
+  Scripted named;
   named.app.shell.sessionName = named.app.shell.sessionShortName = "meadow";
   named.app.shell.is40CharLine = named.app.shell.is80CharLine = 1;
   Menu(named.app, "PREFERENCES");
@@ -34,17 +29,17 @@ TEST(Menu, HeaderKeepsTwentyThreeColumnsForTheSessionName) {
   EXPECT_EQ(named.out.str(), "\n\n\n\nPREFERENCES" + std::string(36, ' ') + std::string(17, ' ') +
                                  "meadow\n" + kRule + "\n");
 
-  Scripted hidden("");
+  Scripted hidden;
   hidden.app.shell.sessionName = "NULL";
   Menu(hidden.app, "X");
   EXPECT_EQ(hidden.out.str(), "\n\nX" + std::string(46, ' ') + "\n" + kRule + "\n");
 }
 
-TEST(Abort, MessagesPerCodeAndWaitsEndAtEndOfInput) {
+TEST(Abort, MessagesPerCodeAndWaits) {
   const char* first[] = {"", "\nOUT OF MEMORY !!!\n", "\nEND OF FILE !!!\n", "\nFAIL TO PRINT ON FILE !!!\n",
                          "\nFAIL TO OPEN FILE !!!\n"};
   for (int code = 1; code <= 4; ++code) {
-    Scripted s("");
+    Scripted s;
     EXPECT_EQ(HandleAbort(s.con, code), 1);
     EXPECT_EQ(s.err.str(), std::string(first[code]) + "\nQuit and restart KALIOS.\n\a");
   }
@@ -55,9 +50,7 @@ TEST(Abort, MessagesPerCodeAndWaitsEndAtEndOfInput) {
   Scripted letter("12x\nrest");
   HandleAbort(letter.con, kAbortOutOfMemory);
   EXPECT_EQ(letter.con.in.Get(), '\n');
-}
-
-TEST(Wait, LeavesTheNewlineForTheNextRead) {
+  // Wait leaves the newline for the next read, and returns at end of input.
   Scripted s("anything typed\nnext");
   Wait(s.con);
   EXPECT_EQ(s.con.in.Get(), '\n');
@@ -67,7 +60,7 @@ TEST(Wait, LeavesTheNewlineForTheNextRead) {
 }
 
 TEST(ProgressLine, PrintsCutTextAndIsThrottled) {
-  Scripted s("");
+  Scripted s;
   s.app.shell.t2 = -1e9;  // long ago
   HandleEventInfoWhere2(s.app, std::string(50, 'p'));
   EXPECT_EQ(s.out.str(), std::string(40, 'p') + std::string(40, ' '));
@@ -87,19 +80,10 @@ TEST(TimeStamp, CtimeLayout) {
 }
 
 TEST(Program, ExitsZeroOnXAndOneOnEndOfInput) {
-  {
-    std::istringstream in("x\n");
-    std::ostringstream out, err;
-    Console con(in, out, err);
-    EXPECT_EQ(RunProgram(con), 0);
-  }
-  {
-    std::istringstream in("N\n");
-    std::ostringstream out, err;
-    Console con(in, out, err);
-    EXPECT_EQ(RunProgram(con), 1);
-    EXPECT_NE(err.str().find("END OF FILE"), std::string::npos);
-  }
+  test::Scripted x("x\n"), n("N\n");
+  EXPECT_EQ(RunProgram(x.con), 0);
+  EXPECT_EQ(RunProgram(n.con), 1);
+  EXPECT_NE(n.err.str().find("END OF FILE"), std::string::npos);
 }
 
 }  // namespace

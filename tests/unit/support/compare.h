@@ -47,6 +47,62 @@ inline Matrix<double> JsonMatrix(const nlohmann::json& rows) {
   return m;
 }
 
+// A small matrix written out row by row: FromRows({{1, 2}, {3, 4}}).
+inline Matrix<double> FromRows(const std::vector<std::vector<double>>& rows) {
+  Matrix<double> m(static_cast<int>(rows.size()), rows.empty() ? 0 : static_cast<int>(rows[0].size()));
+  for (int i = 0; i < m.rows(); ++i)
+    for (int j = 0; j < m.cols(); ++j) m[i][j] = rows[static_cast<size_t>(i)][static_cast<size_t>(j)];
+  return m;
+}
+
+// Distances between points on a line.
+inline Matrix<double> LineDistances(const std::vector<double>& x) {
+  const int n = static_cast<int>(x.size());
+  Matrix<double> d(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) d[i][j] = std::fabs(x[static_cast<size_t>(i)] - x[static_cast<size_t>(j)]);
+  return d;
+}
+
+inline Matrix<double> Identity(int n) {
+  Matrix<double> m(n, n);
+  for (int i = 0; i < n; ++i) m[i][i] = 1.0;
+  return m;
+}
+
+inline Matrix<double> Product(const Matrix<double>& a, const Matrix<double>& b) {
+  Matrix<double> c(a.rows(), b.cols());
+  for (int i = 0; i < a.rows(); ++i)
+    for (int j = 0; j < b.cols(); ++j)
+      for (int k = 0; k < a.cols(); ++k) c[i][j] += a[i][k] * b[k][j];
+  return c;
+}
+
+inline Matrix<double> Transposed(const Matrix<double>& a) {
+  Matrix<double> t(a.cols(), a.rows());
+  for (int i = 0; i < a.rows(); ++i)
+    for (int j = 0; j < a.cols(); ++j) t[j][i] = a[i][j];
+  return t;
+}
+
+inline bool AllFinite(const Matrix<double>& m) {
+  for (int i = 0; i < m.rows(); ++i)
+    for (int j = 0; j < m.cols(); ++j)
+      if (!std::isfinite(m[i][j])) return false;
+  return true;
+}
+
+// A JSON array of numbers compared element-wise with the tolerance rule.
+inline ::testing::AssertionResult VectorClose(const std::vector<double>& got, const nlohmann::json& want) {
+  if (got.size() != want.size())
+    return ::testing::AssertionFailure() << "size " << got.size() << " vs " << want.size();
+  for (size_t i = 0; i < got.size(); ++i) {
+    auto r = Close(got[i], want[i].get<double>());
+    if (!r) return ::testing::AssertionFailure() << "at " << i << ": " << r.message();
+  }
+  return ::testing::AssertionSuccess();
+}
+
 // Compares every cell of two matrices with the tolerance rule.
 inline ::testing::AssertionResult MatricesClose(const Matrix<double>& a, const Matrix<double>& b,
                                                 double rtol = 1e-9, double atol = 1e-12) {

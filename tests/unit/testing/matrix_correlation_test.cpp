@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "measures/resemblance.h"
 #include "support/compare.h"
@@ -66,17 +68,13 @@ TEST(MatrixCorrelation, SelfAndScaledCopiesCorrelatePerfectly) {
   EXPECT_CLOSE(RVcoeff(n, 3, 5, A, B), RVcoeff(n, 5, 3, B, A));
   // RV worked in the object space (more columns than rows), in the variable
   // space, or mixed, agrees with the cross-product definition.
-  auto crossProducts = [n](const Matrix<double>& M) {
-    Matrix<double> C(n, M.cols()), X(n, n);
-    for (int j = 0; j < M.cols(); ++j) {
+  auto crossProducts = [n](Matrix<double> C) {
+    for (int j = 0; j < C.cols(); ++j) {
       double m = 0;
-      for (int i = 0; i < n; ++i) m += M[i][j] / n;
-      for (int i = 0; i < n; ++i) C[i][j] = M[i][j] - m;
+      for (int i = 0; i < n; ++i) m += C[i][j] / n;
+      for (int i = 0; i < n; ++i) C[i][j] -= m;
     }
-    for (int i = 0; i < n; ++i)
-      for (int k = 0; k < n; ++k)
-        for (int j = 0; j < M.cols(); ++j) X[i][k] += C[i][j] * C[k][j];
-    return X;
+    return test::Product(C, test::Transposed(C));
   };
   const Matrix<double> Wide = Config(n, 20, 0.3), Wide2 = Config(n, 11, 0.8);
   const std::pair<const Matrix<double>*, const Matrix<double>*> pairs[] = {{&A, &B}, {&A, &Wide}, {&Wide, &Wide2}};
@@ -114,49 +112,30 @@ TEST_P(MatrixCorrelationFixture, MantelAndPartialsMatchReference) {
   };
   const double TE = M(DT, DE), TY = M(DT, DY), XE = M(DX, DE), XT = M(DX, DT), XY = M(DX, DY), RE = M(DR, DE),
                XR = M(DX, DR), TR = M(DT, DR), RY = M(DR, DY), VE = M(DV, DE), VY = M(DV, DY);
-  EXPECT_REF(TE, st["r(TE)"].get<double>());
-  EXPECT_REF(TY, st["r(TY)"].get<double>());
-  EXPECT_REF(XE, st["r(XE)"].get<double>());
-  EXPECT_REF(XT, st["r(XT)"].get<double>());
-  EXPECT_REF(XY, st["r(XY)"].get<double>());
-  EXPECT_REF(RE, st["r(RE)"].get<double>());
-  EXPECT_REF(XR, st["r(XR)"].get<double>());
-  EXPECT_REF(TR, st["r(TR)"].get<double>());
-  EXPECT_REF(RY, st["r(RY)"].get<double>());
-  EXPECT_REF(VE, st["r(VE)"].get<double>());
-  EXPECT_REF(VY, st["r(VY)"].get<double>());
   const double XER = PartialCorrelation(XE, XR, RE), TER = PartialCorrelation(TE, TR, RE),
                XTR = PartialCorrelation(XT, XR, TR), XYR = PartialCorrelation(XY, XR, RY),
                TYR = PartialCorrelation(TY, TR, RY);
-  EXPECT_REF(PartialCorrelation(XE, XT, TE), st["r(XE.T)"].get<double>());
-  EXPECT_REF(PartialCorrelation(XY, XT, TY), st["r(XY.T)"].get<double>());
-  EXPECT_REF(XER, st["r(XE.R)"].get<double>());
-  EXPECT_REF(TER, st["r(TE.R)"].get<double>());
-  EXPECT_REF(XTR, st["r(XT.R)"].get<double>());
-  EXPECT_REF(PartialCorrelation(XER, XTR, TER), st["r(XE.TR)"].get<double>());
-  EXPECT_REF(XYR, st["r(XY.R)"].get<double>());
-  EXPECT_REF(TYR, st["r(TY.R)"].get<double>());
-  EXPECT_REF(PartialCorrelation(XYR, XTR, TYR), st["r(XY.TR)"].get<double>());
+  for (const auto& [key, got] : std::vector<std::pair<std::string, double>>{
+           {"r(TE)", TE}, {"r(TY)", TY}, {"r(XE)", XE}, {"r(XT)", XT}, {"r(XY)", XY}, {"r(RE)", RE},
+           {"r(XR)", XR}, {"r(TR)", TR}, {"r(RY)", RY}, {"r(VE)", VE}, {"r(VY)", VY},
+           {"r(XE.T)", PartialCorrelation(XE, XT, TE)}, {"r(XY.T)", PartialCorrelation(XY, XT, TY)},
+           {"r(XE.R)", XER}, {"r(TE.R)", TER}, {"r(XT.R)", XTR}, {"r(XE.TR)", PartialCorrelation(XER, XTR, TER)},
+           {"r(XY.R)", XYR}, {"r(TY.R)", TYR}, {"r(XY.TR)", PartialCorrelation(XYR, XTR, TYR)}})
+    EXPECT_REF(got, st[key].get<double>()) << key;
 
   if (js.contains("phylogeny")) {
     const auto& ph = js["phylogeny"];
     const Matrix<double> S = JsonMatrix(js["S"]), SF = JsonMatrix(ph["SF"]), DP = JsonMatrix(ph["DP"]),
                          DRp = JsonMatrix(ph["DRaoPhyl"]);
     const double PE = M(DP, DE), PT = M(DP, DT), PX = M(DP, DX);
-    EXPECT_REF(MatrixCorr(S.rows(), S, SF), st["r(BF)"].get<double>());
-    EXPECT_REF(PE, st["r(PE)"].get<double>());
-    EXPECT_REF(PT, st["r(PT)"].get<double>());
-    EXPECT_REF(PX, st["r(PX)"].get<double>());
-    EXPECT_REF(M(DRp, DE), st["r(FE)"].get<double>());
     const double XEP = PartialCorrelation(XE, PX, PE), XTP = PartialCorrelation(XT, PX, PT),
                  TEP = PartialCorrelation(TE, PT, PE);
-    EXPECT_REF(PartialCorrelation(PX, XT, PT), st["r(PX.T)"].get<double>());
-    EXPECT_REF(PartialCorrelation(PE, PX, XE), st["r(PE.X)"].get<double>());
-    EXPECT_REF(PartialCorrelation(PE, PT, TE), st["r(PE.T)"].get<double>());
-    EXPECT_REF(XEP, st["r(XE.P)"].get<double>());
-    EXPECT_REF(XTP, st["r(XT.P)"].get<double>());
-    EXPECT_REF(TEP, st["r(TE.P)"].get<double>());
-    EXPECT_REF(PartialCorrelation(XEP, XTP, TEP), st["r(XE.TP)"].get<double>());
+    for (const auto& [key, got] : std::vector<std::pair<std::string, double>>{
+             {"r(BF)", MatrixCorr(S.rows(), S, SF)}, {"r(PE)", PE}, {"r(PT)", PT}, {"r(PX)", PX},
+             {"r(FE)", M(DRp, DE)}, {"r(PX.T)", PartialCorrelation(PX, XT, PT)},
+             {"r(PE.X)", PartialCorrelation(PE, PX, XE)}, {"r(PE.T)", PartialCorrelation(PE, PT, TE)},
+             {"r(XE.P)", XEP}, {"r(XT.P)", XTP}, {"r(TE.P)", TEP}, {"r(XE.TP)", PartialCorrelation(XEP, XTP, TEP)}})
+      EXPECT_REF(got, st[key].get<double>()) << key;
   }
 }
 

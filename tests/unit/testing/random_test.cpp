@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shell/abort.h"
+#include "support/scripted.h"
 
 namespace kalios {
 namespace {
@@ -34,16 +35,10 @@ TEST(RandomLists, SameSeedSameSequenceAndShuffleAlgorithm) {
     std::iota(z.begin(), z.end(), 1);
     for (int i = 0; i < 8; ++i) std::swap(z[i], z[i + gsl_rng_uniform_int(ref, 9 - i)]);
     EXPECT_EQ(x, z) << "list " << rep;
-    std::vector<int> s = x;
-    std::sort(s.begin(), s.end());
-    std::vector<int> id(9);
-    std::iota(id.begin(), id.end(), 1);
-    EXPECT_EQ(s, id);
   }
   gsl_rng_free(ref);
   // Another seed gives other lists.
-  RandomGenerator c(54321);
-  RandomGenerator d(12345);
+  RandomGenerator c(54321), d(12345);
   EXPECT_NE(Draw(c, 20), Draw(d, 20));
 }
 
@@ -74,10 +69,8 @@ TEST(RandomLists, EdgeSizesSelectionAndBootstrap) {
   RndListBootstrap(rng, 50, boot);
   std::set<int> distinct(boot, boot + 50);
   EXPECT_LT(distinct.size(), 50u);  // with replacement: repeats are all but certain
-  for (int v : boot) {
-    EXPECT_GE(v, 1);
-    EXPECT_LE(v, 50);
-  }
+  EXPECT_GE(*distinct.begin(), 1);
+  EXPECT_LE(*distinct.rbegin(), 50);
 }
 
 TEST(RandomLists, NestedGroups) {
@@ -163,16 +156,7 @@ TEST(Pvalues, TailsAndCap) {
   // A null value equal to the observed in exact arithmetic counts as a tie.
   const double tie[1] = {0.1 + 0.2};
   EXPECT_DOUBLE_EQ(Pvalue(1, tie, 1, 0.3, 0), 1.0);
-  EXPECT_THROW(
-      {
-        try {
-          Pvalue(3, v, 2, 0.5, 0.5);
-        } catch (const AbortError& e) {
-          EXPECT_EQ(e.code(), 1);
-          throw;
-        }
-      },
-      AbortError);
+  EXPECT_EQ(test::AbortCodeOf([&] { Pvalue(3, v, 2, 0.5, 0.5); }), 1);
 }
 
 TEST(EffectSizes, ParametricAndQuantileForms) {
