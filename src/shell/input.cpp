@@ -227,23 +227,39 @@ std::unique_ptr<TextIn> ReadDataFileName(Console& con, std::string* name) {
   }
 }
 
+namespace {
+
+// Asks whether an entry comes from a file or the keyboard; for a file, asks its
+// name and opens it. kRetry when the file could not be opened.
+enum class Source { kKeyboard, kFile, kRetry };
+
+Source ChooseSource(Console& con, const std::string& filePrompt, std::unique_ptr<TextIn>& file) {
+  Print(con.out, "Read input from file (f) or from the keyboard (k)? f/k ");
+  int c = ScanCharNamed(con, "f k", "keyboard");
+  Print(con.out, "\n");
+  if (c != 'f') return Source::kKeyboard;
+  Print(con.out, "%s", filePrompt.c_str());
+  std::string fileName;
+  if (!ScanString(con, con.in, 150, fileName)) EndOfFileAbort(con, con.in);
+  file = fopenck(con, fileName, "");
+  if (!file) {
+    Print(con.out, "\n");
+    return Source::kRetry;
+  }
+  return Source::kFile;
+}
+
+}  // namespace
+
 int ReadLongInput(Console& con, int n, int width, std::vector<std::string>& labels,
                   const std::string& what) {
   labels.assign(static_cast<size_t>(n > 0 ? n : 0), std::string());
   for (;;) {
-    Print(con.out, "Read input from file (f) or from the keyboard (k)? f/k ");
-    int c = ScanCharNamed(con, "f k", "keyboard");
-    Print(con.out, "\n");
+    std::unique_ptr<TextIn> f;
+    Source source = ChooseSource(con, "Enter name of file containing the labels: ", f);
+    if (source == Source::kRetry) continue;
     bool complete = true;
-    if (c == 'f') {
-      Print(con.out, "Enter name of file containing the labels: ");
-      std::string fileName;
-      if (!ScanString(con, con.in, 150, fileName)) EndOfFileAbort(con, con.in);
-      auto f = fopenck(con, fileName, "");
-      if (!f) {
-        Print(con.out, "\n");
-        continue;
-      }
+    if (source == Source::kFile) {
       for (int i = 0; i < n; ++i) {
         std::string w;
         freadck(con, *f, w);
@@ -271,19 +287,11 @@ int ReadLongInput(Console& con, int n, std::vector<int>& values, const std::stri
   values.assign(static_cast<size_t>(n > 0 ? n : 0), 0);
   const double escape = -1;
   for (;;) {
-    Print(con.out, "Read input from file (f) or from the keyboard (k)? f/k ");
-    int c = ScanCharNamed(con, "f k", "keyboard");
-    Print(con.out, "\n");
+    std::unique_ptr<TextIn> f;
+    Source source = ChooseSource(con, Format("Enter name of file containing %s: ", what.c_str()), f);
+    if (source == Source::kRetry) continue;
     bool abandoned = false;
-    if (c == 'f') {
-      Print(con.out, "Enter name of file containing %s: ", what.c_str());
-      std::string fileName;
-      if (!ScanString(con, con.in, 150, fileName)) EndOfFileAbort(con, con.in);
-      auto f = fopenck(con, fileName, "");
-      if (!f) {
-        Print(con.out, "\n");
-        continue;
-      }
+    if (source == Source::kFile) {
       for (int i = 0; i < n && !abandoned; ++i) {
         double x = ScanNumberImpl(con, *f, accepted, 0, 0, &escape);
         if (x == escape) abandoned = true;
