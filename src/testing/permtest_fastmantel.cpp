@@ -1,10 +1,11 @@
 #include "testing/permtest_fastmantel.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <immintrin.h>
 
 #include "measures/resemblance.h"
 #include "measures/smoothing.h"
@@ -24,8 +25,7 @@ std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 bool AnyMissing(int r, int c, const double *const *m) {
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j)
-      if (m[i][j] == kMissingValue)
-        return true;
+      if (m[i][j] == kMissingValue) return true;
   return false;
 }
 
@@ -35,56 +35,39 @@ bool AnyMissing(int r, int c, const double *const *m) {
 // (2 + 3). The processor's fused multiply-adds are used when it has them: the
 // result then differs in the last bits from the plain form, but never with the
 // number of threads.
-void PanelCombinePlain(int cnt, const int *off, const double *vals,
-                       const double *panel, double *out) {
+void PanelCombinePlain(int cnt, const int *off, const double *vals, const double *panel, double *out) {
   double a[4][kLanes] = {};
   int t = 0;
   for (; t + 4 <= cnt; t += 4)
     for (int q = 0; q < 4; ++q) {
       const double v = vals[t + q];
       const double *r = panel + off[t + q];
-      for (int l = 0; l < kLanes; ++l)
-        a[q][l] += v * r[l];
+      for (int l = 0; l < kLanes; ++l) a[q][l] += v * r[l];
     }
   for (int q = 0; t < cnt; ++t, ++q) {
     const double *r = panel + off[t];
-    for (int l = 0; l < kLanes; ++l)
-      a[q][l] += vals[t] * r[l];
+    for (int l = 0; l < kLanes; ++l) a[q][l] += vals[t] * r[l];
   }
-  for (int l = 0; l < kLanes; ++l)
-    out[l] = (a[0][l] + a[1][l]) + (a[2][l] + a[3][l]);
+  for (int l = 0; l < kLanes; ++l) out[l] = (a[0][l] + a[1][l]) + (a[2][l] + a[3][l]);
 }
 
-__attribute__((target("avx512f"))) void
-PanelCombineAvx512(int cnt, const int *off, const double *vals,
-                   const double *panel, double *out) {
+__attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int *off, const double *vals,
+                                                           const double *panel, double *out) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
   int t = 0;
   for (; t + 4 <= cnt; t += 4) {
-    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]),
-                         _mm512_load_pd(panel + off[t]), a0);
-    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]),
-                         _mm512_load_pd(panel + off[t + 1]), a1);
-    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]),
-                         _mm512_load_pd(panel + off[t + 2]), a2);
-    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]),
-                         _mm512_load_pd(panel + off[t + 3]), a3);
+    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
+    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
+    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
+    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]), _mm512_load_pd(panel + off[t + 3]), a3);
   }
-  if (t < cnt)
-    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]),
-                         _mm512_load_pd(panel + off[t]), a0);
-  if (t + 1 < cnt)
-    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]),
-                         _mm512_load_pd(panel + off[t + 1]), a1);
-  if (t + 2 < cnt)
-    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]),
-                         _mm512_load_pd(panel + off[t + 2]), a2);
-  _mm512_storeu_pd(out,
-                   _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
+  if (t < cnt) a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
+  if (t + 1 < cnt) a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
+  if (t + 2 < cnt) a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
+  _mm512_storeu_pd(out, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
 }
 
-using PanelCombineFn = void (*)(int, const int *, const double *,
-                                const double *, double *);
+using PanelCombineFn = void (*)(int, const int *, const double *, const double *, double *);
 
 bool HasAvx512() {
   static const bool yes = [] {
@@ -94,16 +77,13 @@ bool HasAvx512() {
   return yes;
 }
 
-void PanelCombine(int cnt, const int *off, const double *vals,
-                  const double *panel, double *out) {
-  static const PanelCombineFn fn =
-      HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
+void PanelCombine(int cnt, const int *off, const double *vals, const double *panel, double *out) {
+  static const PanelCombineFn fn = HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
   fn(cnt, off, vals, panel, out);
 }
 
 // Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
-double GatherDotPlain(const double *row, const int *idx, const double *w,
-                      int cnt) {
+double GatherDotPlain(const double *row, const int *idx, const double *w, int cnt) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
   int v = 0;
   for (; v + 4 <= cnt; v += 4) {
@@ -112,37 +92,28 @@ double GatherDotPlain(const double *row, const int *idx, const double *w,
     s2 += row[idx[v + 2]] * w[v + 2];
     s3 += row[idx[v + 3]] * w[v + 3];
   }
-  for (; v < cnt; ++v)
-    s0 += row[idx[v]] * w[v];
+  for (; v < cnt; ++v) s0 += row[idx[v]] * w[v];
   return (s0 + s1) + (s2 + s3);
 }
 
-__attribute__((target("avx512f"))) double
-GatherDotAvx512(const double *row, const int *idx, const double *w, int cnt) {
+__attribute__((target("avx512f"))) double GatherDotAvx512(const double *row, const int *idx, const double *w, int cnt) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0;
   int v = 0;
   for (; v + 16 <= cnt; v += 16) {
-    const __m256i i0 =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v));
-    const __m256i i1 =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v + 8));
+    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v));
+    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v + 8));
     const __m512d zero = _mm512_setzero_pd();
-    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8),
-                         _mm512_loadu_pd(w + v), a0);
-    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8),
-                         _mm512_loadu_pd(w + v + 8), a1);
+    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
+    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
   }
   double lanes[8];
   _mm512_storeu_pd(lanes, _mm512_add_pd(a0, a1));
-  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
-             ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-  for (; v < cnt; ++v)
-    s += row[idx[v]] * w[v];
+  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+  for (; v < cnt; ++v) s += row[idx[v]] * w[v];
   return s;
 }
 
-using GatherDotFn = double (*)(const double *, const int *, const double *,
-                               int);
+using GatherDotFn = double (*)(const double *, const int *, const double *, int);
 
 double GatherDot(const double *row, const int *idx, const double *w, int cnt) {
   static const GatherDotFn fn = [] {
@@ -159,35 +130,27 @@ double Dot16Plain(std::size_t m, const double *x, const double *y) {
   double a[16] = {};
   std::size_t k = 0;
   for (; k + 16 <= m; k += 16)
-    for (int l = 0; l < 16; ++l)
-      a[l] += x[k + Z(l)] * (y ? y[k + Z(l)] : 1.0);
-  for (int l = 0; k < m; ++k, ++l)
-    a[l] += x[k] * (y ? y[k] : 1.0);
+    for (int l = 0; l < 16; ++l) a[l] += x[k + Z(l)] * (y ? y[k + Z(l)] : 1.0);
+  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
   double b[8];
-  for (int l = 0; l < 8; ++l)
-    b[l] = a[l] + a[l + 8];
+  for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
   return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
 }
 
-__attribute__((target("avx512f"))) double
-Dot16Avx512(std::size_t m, const double *x, const double *y) {
+__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const double *x, const double *y) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0;
   const __m512d one = _mm512_set1_pd(1.0);
   std::size_t k = 0;
   for (; k + 16 <= m; k += 16) {
-    a0 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k),
-                         y ? _mm512_loadu_pd(y + k) : one, a0);
-    a1 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k + 8),
-                         y ? _mm512_loadu_pd(y + k + 8) : one, a1);
+    a0 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k), y ? _mm512_loadu_pd(y + k) : one, a0);
+    a1 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k + 8), y ? _mm512_loadu_pd(y + k + 8) : one, a1);
   }
   double a[16];
   _mm512_storeu_pd(a, a0);
   _mm512_storeu_pd(a + 8, a1);
-  for (int l = 0; k < m; ++k, ++l)
-    a[l] += x[k] * (y ? y[k] : 1.0);
+  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
   double b[8];
-  for (int l = 0; l < 8; ++l)
-    b[l] = a[l] + a[l + 8];
+  for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
   return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
 }
 
@@ -210,59 +173,47 @@ struct Packed {
 void Centre(Packed &p) {
   p.ok = false;
   const std::size_t m = p.c.size();
-  if (m == 0)
-    return;
+  if (m == 0) return;
   double *c = p.c.data();
   for (std::size_t k = 0; k < m; ++k)
-    if (c[k] == kMissingValue)
-      return; // pairs left out: the general statistic decides
+    if (c[k] == kMissingValue) return;  // pairs left out: the general statistic decides
   // The values less the first one, for the precision of the mean.
   const double a0 = c[0];
   p.raw = Dot16(m, c, c);
-  for (std::size_t k = 0; k < m; ++k)
-    c[k] -= a0;
+  for (std::size_t k = 0; k < m; ++k) c[k] -= a0;
   const double ma = Dot16(m, c, nullptr) / static_cast<double>(m);
-  for (std::size_t k = 0; k < m; ++k)
-    c[k] -= ma;
+  for (std::size_t k = 0; k < m; ++k) c[k] -= ma;
   p.ss = Dot16(m, c, c);
   p.ok = true;
 }
 
-std::size_t Pairs(int n) {
-  return n > 1
-             ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2
-             : 0;
-}
+std::size_t Pairs(int n) { return n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0; }
 
 void Pack(int n, const double *const *D, Packed &p) {
   p.D = D;
   p.c.resize(Pairs(n));
   std::size_t k = 0;
   for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j)
-      p.c[k++] = D[i][j];
+    for (int j = i + 1; j < n; ++j) p.c[k++] = D[i][j];
   Centre(p);
 }
 
 // The absolute differences of the n values of v, packed as their resemblance
 // matrix would be.
-void PackAbsDifferences(int n, const double *const *col,
-                        const double *const *id, Packed &p) {
+void PackAbsDifferences(int n, const double *const *col, const double *const *id, Packed &p) {
   p.D = id;
   p.c.resize(Pairs(n));
   std::size_t k = 0;
   for (int i = 0; i < n; ++i) {
     const double v = col[i][0];
-    for (int j = i + 1; j < n; ++j)
-      p.c[k++] = std::fabs(v - col[j][0]);
+    for (int j = i + 1; j < n; ++j) p.c[k++] = std::fabs(v - col[j][0]);
   }
   Centre(p);
 }
 
 // Euclidean distances between the rows of x (p columns), packed (not yet
 // centred).
-void PackEuclidean(int n, int p, const double *const *x,
-                   const double *const *id, Packed &out) {
+void PackEuclidean(int n, int p, const double *const *x, const double *const *id, Packed &out) {
   out.D = id;
   out.c.resize(Pairs(n));
   std::size_t k = 0;
@@ -282,8 +233,7 @@ void PackEuclidean(int n, int p, const double *const *x,
 
 // Distances from the Gram matrix: out[j - i - 1] = sqrt(g[i][i] + g[j][j] -
 // 2 g[i][j]) for j in (i, n), where gi is row i of G and diag its diagonal.
-void GramRowPlain(int i, int n, const double *gi, const double *diag,
-                  double *out) {
+void GramRowPlain(int i, int n, const double *gi, const double *diag, double *out) {
   const double gii = diag[i];
   for (int j = i + 1; j < n; ++j) {
     const double d2 = gii + diag[j] - 2.0 * gi[j];
@@ -291,15 +241,12 @@ void GramRowPlain(int i, int n, const double *gi, const double *diag,
   }
 }
 
-__attribute__((target("avx512f"))) void
-GramRowAvx512(int i, int n, const double *gi, const double *diag, double *out) {
-  const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0),
-                zero = _mm512_setzero_pd();
+__attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double *gi, const double *diag, double *out) {
+  const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0), zero = _mm512_setzero_pd();
   int j = i + 1;
   for (; j + 8 <= n; j += 8) {
     const __m512d d2 =
-        _mm512_sub_pd(_mm512_add_pd(gii, _mm512_loadu_pd(diag + j)),
-                      _mm512_mul_pd(two, _mm512_loadu_pd(gi + j)));
+        _mm512_sub_pd(_mm512_add_pd(gii, _mm512_loadu_pd(diag + j)), _mm512_mul_pd(two, _mm512_loadu_pd(gi + j)));
     // max(d2, 0) also turns a NaN into 0, as the plain form does.
     // (The masked forms spare the compiler's false alarm about undefined
     // lanes.)
@@ -317,14 +264,13 @@ double PackedMantel(const Packed &a, const Packed &b) {
   const double *y = b.c.data();
   const double sxy = Dot16(a.c.size(), x, y);
   constexpr double kNoise = 1e-20;
-  if (!(a.ss > kNoise * a.raw) || !(b.ss > kNoise * b.raw))
-    return 0.0;
+  if (!(a.ss > kNoise * a.raw) || !(b.ss > kNoise * b.raw)) return 0.0;
   const double r = sxy / std::sqrt(a.ss * b.ss);
   return std::isfinite(r) ? r : 0.0;
 }
 
-void Sparse(int n, int s, const double *const *W, std::vector<int> &start,
-            std::vector<int> &idx, std::vector<double> &val) {
+void Sparse(int n, int s, const double *const *W, std::vector<int> &start, std::vector<int> &idx,
+            std::vector<double> &val) {
   start.assign(static_cast<std::size_t>(n) + 1, 0);
   idx.clear();
   val.clear();
@@ -339,7 +285,7 @@ void Sparse(int n, int s, const double *const *W, std::vector<int> &start,
 }
 
 class FastMantelWorker : public NullWorker {
-public:
+ public:
   explicit FastMantelWorker(const FastMantelShared &sh) : sh_(sh) {
     const PermTest_FunctionalPhyl_Correl_Input &in = *sh.in;
     const int n = in.ncsm, s = in.nOTUs;
@@ -359,10 +305,8 @@ public:
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
       packs_.resize(4);
       using CD = const double *const *;
-      for (CD D : std::initializer_list<CD>{
-               in.DE, in.DY, sh.obs->DT, sh.obs->DX, sh.obs->DR, sh.obs->DV}) {
-        if (D == nullptr)
-          continue;
+      for (CD D : std::initializer_list<CD>{in.DE, in.DY, sh.obs->DT, sh.obs->DX, sh.obs->DR, sh.obs->DV}) {
+        if (D == nullptr) continue;
         packs_.emplace_back();
         Pack(n, D, packs_.back());
         // A fixed matrix with pairs left out goes to the general statistic,
@@ -372,8 +316,7 @@ public:
       mantelFn_ = [this, n](const double *const *A, const double *const *B) {
         const Packed *pa = Find(A);
         const Packed *pb = Find(B);
-        if (pa && pb)
-          return PackedMantel(*pa, *pb);
+        if (pa && pb) return PackedMantel(*pa, *pb);
         return MatrixCorr(n, A, B);
       };
     } else {
@@ -385,8 +328,7 @@ public:
       if (in.richness) {
         rich = in.richness[c];
       } else {
-        for (int i = 0; i < s; ++i)
-          rich += in.W[c][i] > 0.0;
+        for (int i = 0; i < s; ++i) rich += in.W[c][i] > 0.0;
       }
       nul_.richnessCol[c][0] = rich;
       constant = constant && rich == nul_.richnessCol[0][0];
@@ -395,8 +337,7 @@ public:
     richnessSlope_ = constant ? 0 : 1;
   }
 
-  void Evaluate(const IterationDraw &d, double *values, double *,
-                std::ostream *) override {
+  void Evaluate(const IterationDraw &d, double *values, double *, std::ostream *) override {
     const PermTest_FunctionalPhyl_Correl_Input &in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs, nch = in.nch;
     const int *perm = d.perm;
@@ -409,19 +350,16 @@ public:
       for (int t = sh_.aStart[Z(c)]; t < sh_.aStart[Z(c) + 1]; ++t) {
         const double a = sh_.aVal[Z(t)];
         const double *b = in.B[perm[sh_.aIdx[Z(t)]] - 1];
-        for (int j = 0; j < nch; ++j)
-          z[j] += a * b[j];
+        for (int j = 0; j < nch; ++j) z[j] += a * b[j];
       }
       if (in.chSelect)
         for (int j = 0; j < nch; ++j)
-          if (in.chSelect[j] != 1)
-            z[j] = 0.0;
+          if (in.chSelect[j] != 1) z[j] = 0.0;
     }
     NormalizeColsMV(n, nch, nul_.T, nul_.T);
     // The resemblances that only enter Mantel statistics are packed directly.
     PackEuclidean(n, nch, nul_.T, nul_.DT, packs_[0]);
-    if (full_)
-      Unpack(n, packs_[0], nul_.DT);
+    if (full_) Unpack(n, packs_[0], nul_.DT);
     Centre(packs_[0]);
 
     Gram(n, s, perm);
@@ -444,45 +382,36 @@ public:
       double v = 0.0;
       if (b < e) {
         double sum = 0.0;
-        for (int t = b; t < e; ++t)
-          sum += dx.c[PairIndex(n, i, sh_.nnIdx[Z(t)])];
+        for (int t = b; t < e; ++t) sum += dx.c[PairIndex(n, i, sh_.nnIdx[Z(t)])];
         v = sum / (e - b);
       }
       nul_.nncrd[Z(i)] = v;
     }
-    if (full_)
-      Unpack(n, dx, nul_.DX);
+    if (full_) Unpack(n, dx, nul_.DX);
     Centre(dx);
 
     Rao(n, perm);
 
     // The NNCRD's residuals on OTU richness.
-    for (int c = 0; c < n; ++c)
-      nul_.Vcol[c][0] = nul_.nncrd[Z(c)];
-    Regression_ResidualsSelect(n, 1, richnessSlope_, nul_.Vcol,
-                               nul_.richnessCol, nul_.residualCol, nullptr);
-    for (int c = 0; c < n; ++c)
-      nul_.Vcol[c][0] = nul_.Vrow[0][c] = nul_.residualCol[c][0];
+    for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.nncrd[Z(c)];
+    Regression_ResidualsSelect(n, 1, richnessSlope_, nul_.Vcol, nul_.richnessCol, nul_.residualCol, nullptr);
+    for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.Vrow[0][c] = nul_.residualCol[c][0];
     if (mantelFn_) {
       PackAbsDifferences(n, nul_.Rcol, nul_.DR, packs_[2]);
       PackAbsDifferences(n, nul_.Vcol, nul_.DV, packs_[3]);
     }
     if (full_) {
-      ResemblanceLib(n, 1, nul_.Rcol, nul_.DR, 1, 2, nullptr, 0.0, 0.0, 1,
-                     false);
-      ResemblanceLib(n, 1, nul_.Vcol, nul_.DV, 1, 2, nullptr, 0.0, 0.0, 1,
-                     false);
+      ResemblanceLib(n, 1, nul_.Rcol, nul_.DR, 1, 2, nullptr, 0.0, 0.0, 1, false);
+      ResemblanceLib(n, 1, nul_.Vcol, nul_.DV, 1, 2, nullptr, 0.0, 0.0, 1, false);
     }
-    NullCorrelations(in, nul_, sh_.separateCov ? *sh_.obs : nul_,
-                     sh_.separateCov, 0.0, r_,
+    NullCorrelations(in, nul_, sh_.separateCov ? *sh_.obs : nul_, sh_.separateCov, 0.0, r_,
                      mantelFn_ ? &mantelFn_ : nullptr);
     StoreNullValues(r_, 0, values);
   }
 
-private:
+ private:
   static std::size_t PairIndex(int n, int i, int j) {
-    if (i > j)
-      std::swap(i, j);
+    if (i > j) std::swap(i, j);
     // Row i of the upper triangle starts after i rows of n - 1, n - 2, ...
     // pairs.
     return Z(i) * Z(2 * n - i - 1) / 2 + Z(j - i - 1);
@@ -493,23 +422,20 @@ private:
     std::size_t k = 0;
     for (int i = 0; i < n; ++i) {
       D[i][i] = 0.0;
-      for (int j = i + 1; j < n; ++j)
-        D[i][j] = D[j][i] = p.c[k++];
+      for (int j = i + 1; j < n; ++j) D[i][j] = D[j][i] = p.c[k++];
     }
   }
 
   // G = W_p K W_p': H = W_p K panel by panel of K, then the upper triangle of
   // G = H W_p' panel by panel of H' (communities in groups of kLanes).
   void Gram(int n, int s, const int *perm) {
-    for (std::size_t t = 0; t < off_.size(); ++t)
-      off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
+    for (std::size_t t = 0; t < off_.size(); ++t) off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
     const int *ws = sh_.wStart.data();
     const double *wv = sh_.wVal.data();
     for (int p = 0; p < sh_.Kp.panels; ++p) {
       const double *panel = sh_.Kp.Panel(p);
       for (int c = 0; c < n; ++c)
-        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel,
-                     H_[c] + p * kLanes);
+        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, H_[c] + p * kLanes);
     }
     // H' in panels of kLanes communities (the missing communities of the
     // last panel stay zero).
@@ -517,18 +443,15 @@ private:
       double *panel = Ht_.Panel(q);
       const int c0 = q * kLanes, c1 = std::min(n, c0 + kLanes);
       for (int k = 0; k < s; ++k)
-        for (int c = c0; c < c1; ++c)
-          panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
+        for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
     }
     for (int q = 0; q < nPanels_; ++q) {
       const double *panel = Ht_.Panel(q);
       const int last = std::min(n, (q + 1) * kLanes);
       for (int c = 0; c < last; ++c)
-        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel,
-                     G_[c] + q * kLanes);
+        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, G_[c] + q * kLanes);
     }
-    for (int c = 0; c < n; ++c)
-      diag_[Z(c)] = G_[c][c];
+    for (int c = 0; c < n; ++c) diag_[Z(c)] = G_[c][c];
   }
 
   // Rao entropy over the pairs of OTUs present in each community: OTU by OTU
@@ -536,8 +459,7 @@ private:
   // community holding it the pairs with the OTUs after it; each community's
   // sum runs in the order of its OTUs.
   void Rao(int n, const int *perm) {
-    for (std::size_t t = 0; t < place_.size(); ++t)
-      place_[t] = perm[sh_.aIdx[t]] - 1;
+    for (std::size_t t = 0; t < place_.size(); ++t) place_[t] = perm[sh_.aIdx[t]] - 1;
     std::fill(q_.begin(), q_.end(), 0.0);
     const int *pl = place_.data();
     const double *pr = sh_.aVal.data();
@@ -546,8 +468,7 @@ private:
       for (int t = sh_.byOtuStart[Z(i)]; t < sh_.byOtuStart[Z(i) + 1]; ++t) {
         const int c = sh_.byOtuComm[Z(t)], g = sh_.byOtuPlace[Z(t)];
         const int tail = sh_.aStart[Z(c) + 1] - g - 1;
-        if (tail > 0)
-          q_[Z(c)] += pr[g] * GatherDot(row, pl + g + 1, pr + g + 1, tail);
+        if (tail > 0) q_[Z(c)] += pr[g] * GatherDot(row, pl + g + 1, pr + g + 1, tail);
       }
     }
     for (int c = 0; c < n; ++c) {
@@ -561,14 +482,13 @@ private:
 
   const Packed *Find(const double *const *D) const {
     for (const Packed &p : packs_)
-      if (p.D == D)
-        return p.ok ? &p : nullptr;
+      if (p.D == D) return p.ok ? &p : nullptr;
     return nullptr;
   }
 
   const FastMantelShared &sh_;
   int nPanels_ = 0, richnessSlope_ = 1;
-  bool full_ = false; // the null resemblance matrices are needed whole
+  bool full_ = false;  // the null resemblance matrices are needed whole
   std::vector<Packed> packs_;
   MantelFunction mantelFn_;
   FunctionalPhyl_Stats_Lib_Input nul_;
@@ -579,30 +499,21 @@ private:
   std::array<double, kNumFunctionalStats> r_{};
 };
 
-} // namespace
+}  // namespace
 
 bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input &in) {
   const int n = in.ncsm, s = in.nOTUs;
-  if (in.opt_ro != kModeMantel ||
-      (in.opt_MatrixCorr != 'm' && in.opt_MatrixCorr != 'r'))
-    return false;
-  if (in.optTaxaSiteShuffle == 's' || in.doBootstrapOpt ||
-      in.includePhylogeny || in.printIntermediate)
-    return false;
-  if (TranslateReseOpt_KALIOS_PLOVEN(in.rese_opt) != 3 || in.rese_opt < 1)
-    return false;
-  if (n < 1 || s < 1)
-    return false;
-  if (AnyMissing(n, s, in.W) || AnyMissing(n, s, in.Wadj) ||
-      AnyMissing(s, in.nch, in.B) || AnyMissing(s, in.nTypes, in.U) ||
-      AnyMissing(s, s, in.Sb))
+  if (in.opt_ro != kModeMantel || (in.opt_MatrixCorr != 'm' && in.opt_MatrixCorr != 'r')) return false;
+  if (in.optTaxaSiteShuffle == 's' || in.doBootstrapOpt || in.includePhylogeny || in.printIntermediate) return false;
+  if (TranslateReseOpt_KALIOS_PLOVEN(in.rese_opt) != 3 || in.rese_opt < 1) return false;
+  if (n < 1 || s < 1) return false;
+  if (AnyMissing(n, s, in.W) || AnyMissing(n, s, in.Wadj) || AnyMissing(s, in.nch, in.B) ||
+      AnyMissing(s, in.nTypes, in.U) || AnyMissing(s, s, in.Sb))
     return false;
   for (int i = 0; i < s; ++i) {
-    if (in.weight_OTUs && in.weight_OTUs[i] != 1)
-      return false;
+    if (in.weight_OTUs && in.weight_OTUs[i] != 1) return false;
     for (int j = i + 1; j < s; ++j)
-      if (in.Sb[i][j] != in.Sb[j][i])
-        return false;
+      if (in.Sb[i][j] != in.Sb[j][i]) return false;
   }
   for (int c = 0; c < n; ++c) {
     bool w = false, a = false;
@@ -610,15 +521,13 @@ bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input &in) {
       w = w || in.W[c][i] != 0.0;
       a = a || in.Wadj[c][i] != 0.0;
     }
-    if (!w || !a)
-      return false;
+    if (!w || !a) return false;
   }
   return true;
 }
 
-FastMantelShared::FastMantelShared(
-    const PermTest_FunctionalPhyl_Correl_Input &input,
-    const FunctionalPhyl_Stats_Lib_Input &observed, bool separate)
+FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &input,
+                                   const FunctionalPhyl_Stats_Lib_Input &observed, bool separate)
     : in(&input), obs(&observed), separateCov(separate) {
   const int n = input.ncsm, s = input.nOTUs, k = input.nTypes;
   // K = U U' in panels of its columns, from U' in panels of its columns:
@@ -626,32 +535,25 @@ FastMantelShared::FastMantelShared(
   Panels Ut;
   Ut.Resize(k, s);
   for (int t = 0; t < k; ++t)
-    for (int b = 0; b < s; ++b)
-      Ut.Panel(b / kLanes)[Z(t) * kLanes + Z(b % kLanes)] = input.U[b][t];
+    for (int b = 0; b < s; ++b) Ut.Panel(b / kLanes)[Z(t) * kLanes + Z(b % kLanes)] = input.U[b][t];
   std::vector<int> dense(Z(k));
-  for (int t = 0; t < k; ++t)
-    dense[Z(t)] = t * kLanes;
+  for (int t = 0; t < k; ++t) dense[Z(t)] = t * kLanes;
   Kp.Resize(s, s);
   for (int p = 0; p < Kp.panels; ++p)
-    for (int a = 0; a < s; ++a)
-      PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p),
-                   Kp.Panel(p) + Z(a) * kLanes);
+    for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
   delta.Resize(s, s);
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       double d = 1.0 - input.Sb[a][b];
-      if (input.sqrtDissimOpt_RaoTraits)
-        d = d > 0.0 ? std::sqrt(d) : 0.0;
+      if (input.sqrtDissimOpt_RaoTraits) d = d > 0.0 ? std::sqrt(d) : 0.0;
       delta[a][b] = delta[b][a] = d;
     }
   Sparse(n, s, input.W, wStart, wIdx, wVal);
   Sparse(n, s, input.Wadj, aStart, aIdx, aVal);
   // The communities holding each OTU, with the OTU's place in their lists.
   byOtuStart.assign(Z(s) + 1, 0);
-  for (int i : aIdx)
-    ++byOtuStart[Z(i) + 1];
-  for (int i = 0; i < s; ++i)
-    byOtuStart[Z(i) + 1] += byOtuStart[Z(i)];
+  for (int i : aIdx) ++byOtuStart[Z(i) + 1];
+  for (int i = 0; i < s; ++i) byOtuStart[Z(i) + 1] += byOtuStart[Z(i)];
   byOtuComm.resize(aIdx.size());
   byOtuPlace.resize(aIdx.size());
   std::vector<int> next(byOtuStart.begin(), byOtuStart.end() - 1);
@@ -668,22 +570,18 @@ FastMantelShared::FastMantelShared(
   for (int i = 0; i < n; ++i) {
     int nearest = -1;
     for (int j = 0; j < n; ++j) {
-      if (j == i || input.DE[i][j] == kMissingValue)
-        continue;
-      if (nearest < 0 || input.DE[i][j] < input.DE[i][nearest])
-        nearest = j;
+      if (j == i || input.DE[i][j] == kMissingValue) continue;
+      if (nearest < 0 || input.DE[i][j] < input.DE[i][nearest]) nearest = j;
     }
     if (nearest >= 0)
       for (int j = 0; j < n; ++j)
-        if (j != i && input.DE[i][j] == input.DE[i][nearest])
-          nnIdx.push_back(j);
+        if (j != i && input.DE[i][j] == input.DE[i][nearest]) nnIdx.push_back(j);
     nnStart[Z(i) + 1] = static_cast<int>(nnIdx.size());
   }
 }
 
-std::unique_ptr<NullWorker>
-MakeFastMantelWorker(const FastMantelShared &shared) {
+std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared &shared) {
   return std::make_unique<FastMantelWorker>(shared);
 }
 
-} // namespace kalios
+}  // namespace kalios

@@ -36,24 +36,17 @@ struct PanelMatrix {
   static constexpr int kLanes = 8;
   int rows = 0, panels = 0;
   std::vector<double> store;
-  double *base = nullptr; // the first place of store on a 64-byte boundary
+  double *base = nullptr;  // the first place of store on a 64-byte boundary
   void Resize(int r, int cols) {
     rows = r;
     panels = (cols + kLanes - 1) / kLanes;
-    store.assign(static_cast<std::size_t>(panels) *
-                         static_cast<std::size_t>(r) * kLanes +
-                     kLanes,
-                 0.0);
+    store.assign(static_cast<std::size_t>(panels) * static_cast<std::size_t>(r) * kLanes + kLanes, 0.0);
     const auto addr = reinterpret_cast<std::uintptr_t>(store.data());
     base = store.data() + ((64 - addr % 64) % 64) / sizeof(double);
   }
-  double *Panel(int p) {
-    return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) *
-                      kLanes;
-  }
+  double *Panel(int p) { return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes; }
   const double *Panel(int p) const {
-    return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) *
-                      kLanes;
+    return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes;
   }
 };
 
@@ -62,8 +55,8 @@ struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input *in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input *obs = nullptr;
   bool separateCov = false;
-  PanelMatrix Kp; // U U' (nOTUs x nOTUs, the last panel padded with zeros)
-  Matrix<double> delta; // Rao pair differences from Sb, full and symmetric
+  PanelMatrix Kp;        // U U' (nOTUs x nOTUs, the last panel padded with zeros)
+  Matrix<double> delta;  // Rao pair differences from Sb, full and symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
   // places [start[c], start[c + 1]) of idx (0-based OTU) and val.
   std::vector<int> wStart, wIdx, aStart, aIdx;
@@ -75,12 +68,10 @@ struct FastMantelShared {
   // nnIdx[k] for k in [nnStart[c], nnStart[c + 1]).
   std::vector<int> nnStart, nnIdx;
 
-  FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &input,
-                   const FunctionalPhyl_Stats_Lib_Input &observed,
+  FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &input, const FunctionalPhyl_Stats_Lib_Input &observed,
                    bool separate);
 };
 
-std::unique_ptr<NullWorker>
-MakeFastMantelWorker(const FastMantelShared &shared);
+std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared &shared);
 
-} // namespace kalios
+}  // namespace kalios

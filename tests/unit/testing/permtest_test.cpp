@@ -23,8 +23,7 @@ namespace {
 // record points to.
 struct Data {
   int n, s, p = 2, e = 2;
-  Matrix<double> B, Sb, E, U, Q, Sf, scores, DE, DY, W, Wadj, Y, Tout, Xout,
-      Pout, V;
+  Matrix<double> B, Sb, E, U, Q, Sf, scores, DE, DY, W, Wadj, Y, Tout, Xout, Pout, V;
   std::vector<double> R, Rphyl;
   std::vector<int> chSelect, eSelect, rel, richness, weights, nesting;
   PermTest_FunctionalPhyl_Correl_Input rec;
@@ -33,26 +32,20 @@ struct Data {
     RandomGenerator g(seed);
     B.Resize(s, p);
     for (int i = 0; i < s; ++i)
-      for (int j = 0; j < p; ++j)
-        B[i][j] = g.Uniform() * 10;
+      for (int j = 0; j < p; ++j) B[i][j] = g.Uniform() * 10;
     W.Resize(n, s);
     Wadj.Resize(n, s);
     for (int c = 0; c < n; ++c) {
       double tot = 0;
       for (int i = 0; i < s; ++i) {
-        W[c][i] = (g.Uniform() < 0.6 || i == c % s)
-                      ? std::floor(1 + g.Uniform() * 5)
-                      : 0.0;
+        W[c][i] = (g.Uniform() < 0.6 || i == c % s) ? std::floor(1 + g.Uniform() * 5) : 0.0;
         tot += W[c][i];
       }
-      for (int i = 0; i < s; ++i)
-        Wadj[c][i] = W[c][i] / tot;
+      for (int i = 0; i < s; ++i) Wadj[c][i] = W[c][i] / tot;
     }
     E.Resize(n, e);
     for (int c = 0; c < n; ++c)
-      for (int k = 0; k < e; ++k)
-        E[c][k] =
-            (k == 0 ? c : std::floor(g.Uniform() * 3)) + g.Uniform() * 0.1;
+      for (int k = 0; k < e; ++k) E[c][k] = (k == 0 ? c : std::floor(g.Uniform() * 3)) + g.Uniform() * 0.1;
     Sb.Resize(s, s);
     std::vector<int> types(static_cast<std::size_t>(p), 3);
     GowerMV(s, p, types.data(), B, Sb, nullptr, nullptr);
@@ -64,8 +57,7 @@ struct Data {
     EucliDistMV(n, e, E, DE);
     Y.Resize(n, s);
     for (int c = 0; c < n; ++c)
-      for (int i = 0; i < s; ++i)
-        Y[c][i] = Wadj[c][i] * 0.5 + 0.1 * (i % 3);
+      for (int i = 0; i < s; ++i) Y[c][i] = Wadj[c][i] * 0.5 + 0.1 * (i % 3);
     DY.Resize(n, n);
     EucliDistMV(n, s, Y, DY);
     Q.Resize(s, 2);
@@ -74,8 +66,7 @@ struct Data {
     for (int i = 0; i < s; ++i) {
       Q[i][i % 2] = 1;
       scores[i][0] = i;
-      for (int j = 0; j < s; ++j)
-        Sf[i][j] = 1.0 / (1 + std::abs(i - j));
+      for (int j = 0; j < s; ++j) Sf[i][j] = 1.0 / (1 + std::abs(i - j));
     }
     Tout.Resize(n, p + 2);
     Xout.Resize(n, s);
@@ -88,12 +79,10 @@ struct Data {
     rel.assign(static_cast<std::size_t>(n), 1);
     weights.assign(static_cast<std::size_t>(s), 1);
     nesting.assign(static_cast<std::size_t>(s), 1);
-    for (int i = s / 2; i < s; ++i)
-      nesting[static_cast<std::size_t>(i)] = 2;
+    for (int i = s / 2; i < s; ++i) nesting[static_cast<std::size_t>(i)] = 2;
     richness.assign(static_cast<std::size_t>(n), 0);
     for (int c = 0; c < n; ++c)
-      for (int i = 0; i < s; ++i)
-        richness[static_cast<std::size_t>(c)] += W[c][i] > 0;
+      for (int i = 0; i < s; ++i) richness[static_cast<std::size_t>(c)] += W[c][i] > 0;
 
     rec.niter = 50;
     rec.nch = p;
@@ -118,7 +107,7 @@ struct Data {
     rec.W = W;
     rec.Wadj = Wadj;
     rec.Y = Y;
-    rec.rese_opt = 6; // Euclidean distances between communities
+    rec.rese_opt = 6;  // Euclidean distances between communities
     rec.opt_ro = kModeMantel;
     rec.opt_MatrixCorr = 'm';
     rec.includePhylogeny = phylo;
@@ -136,13 +125,11 @@ struct Data {
 };
 
 template <class A>
-void ExpectSameArray(const A &a, const A &b, const char *what) {
-  for (std::size_t i = 0; i < a.size(); ++i)
-    EXPECT_EQ(a[i], b[i]) << what << " " << i;
+void ExpectSameArray(const A& a, const A& b, const char* what) {
+  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i], b[i]) << what << " " << i;
 }
 
-void ExpectSameResults(const PermTest_FunctionalPhyl_Correl_Input &a,
-                       const PermTest_FunctionalPhyl_Correl_Input &b) {
+void ExpectSameResults(const PermTest_FunctionalPhyl_Correl_Input& a, const PermTest_FunctionalPhyl_Correl_Input& b) {
   ExpectSameArray(a.obsStat, b.obsStat, "obs");
   ExpectSameArray(a.probStat, b.probStat, "P");
   ExpectSameArray(a.sesStat, b.sesStat, "SES");
@@ -152,7 +139,7 @@ void ExpectSameResults(const PermTest_FunctionalPhyl_Correl_Input &a,
   ExpectSameArray(a.asymProbStat, b.asymProbStat, "asymP");
 }
 
-void RunTest(Data &d, unsigned long seed, int threads) {
+void RunTest(Data& d, unsigned long seed, int threads) {
   RandomGenerator rng(seed);
   PermTestOptions o;
   o.threads = threads;
@@ -163,14 +150,10 @@ TEST(PermTest, NoPermutationGivesPOneAndFiniteObservedValues) {
   Data d(7, 5, true, 1);
   d.rec.niter = 1;
   RunTest(d, 1, 2);
-  for (double p : d.rec.probStat)
-    EXPECT_EQ(p, 1.0);
-  for (double v : d.rec.obsStat)
-    EXPECT_TRUE(std::isfinite(v));
-  for (double v : d.rec.sesStat)
-    EXPECT_EQ(v, 0.0);
-  for (double v : d.rec.asymProbStat)
-    EXPECT_EQ(v, 0.0);
+  for (double p : d.rec.probStat) EXPECT_EQ(p, 1.0);
+  for (double v : d.rec.obsStat) EXPECT_TRUE(std::isfinite(v));
+  for (double v : d.rec.sesStat) EXPECT_EQ(v, 0.0);
+  for (double v : d.rec.asymProbStat) EXPECT_EQ(v, 0.0);
   EXPECT_NE(d.rec.obsStat[kA_XE], 0.0);
   // The observed descriptors are handed back.
   EXPECT_GT(d.R[0], 0.0);
@@ -182,7 +165,7 @@ TEST(PermTest, SameSeedSameRecordsWithOneOrSeveralThreadsAndTheSameText) {
     for (bool boot : {false, true}) {
       Data a(9, 7, true, 2), b(9, 7, true, 2);
       std::ostringstream ta, tb;
-      for (Data *d : {&a, &b}) {
+      for (Data* d : {&a, &b}) {
         d->rec.optTaxaSiteShuffle = shuffle;
         d->rec.doBootstrapOpt = boot;
         d->rec.nonParametricSES_opt = false;
@@ -195,10 +178,8 @@ TEST(PermTest, SameSeedSameRecordsWithOneOrSeveralThreadsAndTheSameText) {
       RunTest(b, 77, 3);
       ExpectSameResults(a.rec, b.rec);
       EXPECT_TRUE(ta.str() == tb.str()) << shuffle << boot;
-      EXPECT_NE(ta.str().find("\nIteration 38\tRandom ro(RE) =\t"),
-                std::string::npos);
-      EXPECT_LT(ta.str().find("ITERATION\t9\n"),
-                ta.str().find("ITERATION\t10\n"));
+      EXPECT_NE(ta.str().find("\nIteration 38\tRandom ro(RE) =\t"), std::string::npos);
+      EXPECT_LT(ta.str().find("ITERATION\t9\n"), ta.str().find("ITERATION\t10\n"));
     }
   }
 }
@@ -210,8 +191,7 @@ TEST(PermTest, SiteAndTaxaShuffleShareObservedValuesButNotNullValues) {
   RunTest(s, 5, 2);
   ExpectSameArray(t.rec.obsStat, s.rec.obsStat, "obs");
   int differ = 0;
-  for (int b = 0; b < kNumPermStats; ++b)
-    differ += t.rec.expStat[b] != s.rec.expStat[b];
+  for (int b = 0; b < kNumPermStats; ++b) differ += t.rec.expStat[b] != s.rec.expStat[b];
   EXPECT_GT(differ, 5);
   // Under a site shuffle r(BF) never changes: every null value ties.
   EXPECT_EQ(s.rec.probStat[kA_BF], 1.0);
@@ -224,14 +204,11 @@ TEST(PermTest, BootstrapLeavesCallerDataAndGivesLimitsAroundTheObservedValue) {
   d.rec.niter = 60;
   RunTest(d, 9, 2);
   for (int c = 0; c < d.n; ++c) {
-    for (int i = 0; i < d.s; ++i)
-      EXPECT_EQ(d.W[c][i], W[c][i]);
-    for (int k = 0; k < d.e; ++k)
-      EXPECT_EQ(d.E[c][k], E[c][k]);
-    for (int k = 0; k < d.n; ++k)
-      EXPECT_EQ(d.DE[c][k], DE[c][k]);
+    for (int i = 0; i < d.s; ++i) EXPECT_EQ(d.W[c][i], W[c][i]);
+    for (int k = 0; k < d.e; ++k) EXPECT_EQ(d.E[c][k], E[c][k]);
+    for (int k = 0; k < d.n; ++k) EXPECT_EQ(d.DE[c][k], DE[c][k]);
   }
-  EXPECT_EQ(d.rec.E, d.E.ptr()); // the record points at the caller's data again
+  EXPECT_EQ(d.rec.E, d.E.ptr());  // the record points at the caller's data again
   const double obs = d.rec.obsStat[kA_TE];
   EXPECT_LE(d.rec.llStat[kB_TE], obs + 1e-12);
   EXPECT_GE(d.rec.ulStat[kB_TE], obs - 1e-12);
@@ -261,18 +238,14 @@ TEST(NullCorrelations, CovariatesFromTheSameIterationOrFromTheObservedData) {
     std::array<double, kNumFunctionalStats> same{}, sep{};
     NullCorrelations(rec, nul, nul, false, nul[kS_BF], same);
     for (int k = 0; k < kNumFunctionalStats; ++k)
-      EXPECT_CLOSE_TOL(same[k], nul.stat[k], 1e-12, 1e-12)
-          << mode << " " << kFunctionalStatNames[k];
+      EXPECT_CLOSE_TOL(same[k], nul.stat[k], 1e-12, 1e-12) << mode << " " << kFunctionalStatNames[k];
     NullCorrelations(rec, nul, obs, true, nul[kS_BF], sep);
     EXPECT_EQ(sep[kS_XE], same[kS_XE]);
     if (mode != kModeProcrustes) {
-      EXPECT_CLOSE(same[kS_XE_T],
-                   PartialCorrelation(nul[kS_XE], nul[kS_XT], nul[kS_TE]));
-      const double xnTo =
-          MatrixCorrelationLib(d.n, d.s, d.p, nul.X, obs.T, nul.DX, obs.DT,
-                               false, mode == kModeRV ? 'v' : 'm');
-      EXPECT_CLOSE(sep[kS_XE_T],
-                   PartialCorrelation(nul[kS_XE], xnTo, obs[kS_TE]));
+      EXPECT_CLOSE(same[kS_XE_T], PartialCorrelation(nul[kS_XE], nul[kS_XT], nul[kS_TE]));
+      const double xnTo = MatrixCorrelationLib(d.n, d.s, d.p, nul.X, obs.T, nul.DX, obs.DT, false,
+                                               mode == kModeRV ? 'v' : 'm');
+      EXPECT_CLOSE(sep[kS_XE_T], PartialCorrelation(nul[kS_XE], xnTo, obs[kS_TE]));
     }
     EXPECT_NE(sep[kS_XE_T], same[kS_XE_T]) << mode;
   }
@@ -318,8 +291,7 @@ TEST(PermTest, FourOTUsEveryPermutationEnumerated) {
     int p[4];
     drawer.Draw(replay, nullptr, p);
     const std::size_t k = static_cast<std::size_t>(
-        std::find(all.begin(), all.end(), std::vector<int>(p, p + 4)) -
-        all.begin());
+        std::find(all.begin(), all.end(), std::vector<int>(p, p + 4)) - all.begin());
     ASSERT_LT(k, 24u);
     countTE += IsLargerThanOrEqual(te[k], obs[kS_TE], 1, false);
     countXET += IsLargerThanOrEqual(xet[k], obs[kS_XE_T], 1, true);
@@ -339,18 +311,14 @@ TEST(PermTest, LinearModelModesGiveProbabilitiesForEveryResult) {
   for (int mode : {kModeRegression, kModePseudoF}) {
     for (char shuffle : {'t', 's'}) {
       Data d(10, 6, true, 7);
-      for (int c = 0; c < d.n; ++c)
-        d.E[c][1] = c % 3 + 1; // a factor for the pseudo-F
+      for (int c = 0; c < d.n; ++c) d.E[c][1] = c % 3 + 1;  // a factor for the pseudo-F
       d.rec.opt_ro = mode;
       d.rec.optTaxaSiteShuffle = shuffle;
       d.rec.niter = 30;
       const int resp = d.p + 2;
-      Matrix<double> coef(d.e, resp), pcoef(d.e, resp), scoef(d.e, resp),
-          ecoef(d.e, resp);
-      std::vector<double> rsq(resp), icpt(resp), prsq(resp), srsq(resp),
-          ersq(resp);
-      std::vector<double> fx(d.e), pfx(d.e), sfx(d.e), efx(d.e), fr(d.e),
-          pfr(d.e);
+      Matrix<double> coef(d.e, resp), pcoef(d.e, resp), scoef(d.e, resp), ecoef(d.e, resp);
+      std::vector<double> rsq(resp), icpt(resp), prsq(resp), srsq(resp), ersq(resp);
+      std::vector<double> fx(d.e), pfx(d.e), sfx(d.e), efx(d.e), fr(d.e), pfr(d.e);
       Matrix<double> ftr(d.e, d.p), pftr(d.e, d.p);
       d.rec.rsqRegr = rsq.data();
       d.rec.interceptRegr = icpt.data();
@@ -370,14 +338,11 @@ TEST(PermTest, LinearModelModesGiveProbabilitiesForEveryResult) {
       d.rec.pseudoF_Traits = ftr;
       d.rec.probPseudoF_Traits = pftr;
       RunTest(d, 11, 2);
-      auto inRange = [&](double p) {
-        return p >= 1.0 / 30 - 1e-15 && p <= 1.0;
-      };
+      auto inRange = [&](double p) { return p >= 1.0 / 30 - 1e-15 && p <= 1.0; };
       if (mode == kModeRegression) {
         for (int j = 0; j < resp; ++j) {
           EXPECT_TRUE(inRange(prsq[j])) << j;
-          for (int k = 0; k < d.e; ++k)
-            EXPECT_TRUE(inRange(pcoef[k][j]));
+          for (int k = 0; k < d.e; ++k) EXPECT_TRUE(inRange(pcoef[k][j]));
         }
         EXPECT_GT(rsq[0], 0.0);
         EXPECT_TRUE(std::isfinite(srsq[0]));
@@ -385,8 +350,7 @@ TEST(PermTest, LinearModelModesGiveProbabilitiesForEveryResult) {
         for (int k = 0; k < d.e; ++k) {
           EXPECT_TRUE(inRange(pfx[k]));
           EXPECT_TRUE(inRange(pfr[k]));
-          for (int j = 0; j < d.p; ++j)
-            EXPECT_TRUE(inRange(pftr[k][j]));
+          for (int j = 0; j < d.p; ++j) EXPECT_TRUE(inRange(pftr[k][j]));
         }
         EXPECT_GT(fx[1], 0.0);
       }
@@ -400,22 +364,20 @@ TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   NullModelSetup s = MakeNullModelSetup(d.rec);
   EXPECT_EQ(s.kind, NullModelKind::kTaxaSelected);
   EXPECT_EQ(s.selected, (std::vector<int>{1, 1, 0, 1, 1}));
-  d.rec.nTypes = 3; // not square: every OTU takes part
-  EXPECT_EQ(MakeNullModelSetup(d.rec).selected,
-            (std::vector<int>{1, 1, 1, 1, 1}));
+  d.rec.nTypes = 3;  // not square: every OTU takes part
+  EXPECT_EQ(MakeNullModelSetup(d.rec).selected, (std::vector<int>{1, 1, 1, 1, 1}));
   d.rec.optWeightedNullModel = true;
   s = MakeNullModelSetup(d.rec);
   int occ = 0;
   for (int c = 0; c < d.n; ++c)
-    for (int i = 0; i < d.s; ++i)
-      occ += d.W[c][i] > 0;
+    for (int i = 0; i < d.s; ++i) occ += d.W[c][i] > 0;
   EXPECT_EQ(static_cast<int>(s.occurrences.size()), occ);
   d.rec.optTaxaSiteShuffle = 's';
   EXPECT_EQ(MakeNullModelSetup(d.rec).kind, NullModelKind::kSite);
 }
 
-} // namespace
-} // namespace kalios
+}  // namespace
+}  // namespace kalios
 
 namespace kalios {
 namespace {
@@ -426,14 +388,13 @@ namespace {
 // the fast kernels with partial ones at the ends.
 TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
   const std::pair<int, int> sizes[] = {{11, 8}, {27, 21}};
-  for (auto [n, s] : sizes)
+  for (auto [n, s] : sizes) {
     for (char stat : {'m', 'r'}) {
       for (bool oneMatrix : {false, true}) {
         for (bool nonPar : {false, true}) {
-          if (n > 11 && nonPar)
-            continue;
+          if (n > 11 && nonPar) continue;
           Data a(n, s, false, 12), b(n, s, false, 12);
-          for (Data *d : {&a, &b}) {
+          for (Data* d : {&a, &b}) {
             d->rec.opt_MatrixCorr = stat;
             d->rec.oneMatrixPermPartialCorr = oneMatrix;
             d->rec.nonParametricSES_opt = nonPar;
@@ -450,30 +411,25 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
           PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
           Data c(n, s, false, 12);
           c.rec = a.rec;
-          c.rec.B = c.B; // same values, own copies
+          c.rec.B = c.B;  // same values, own copies
           PermTest_FunctionalPhyl_Correl(&c.rec, rc, fast3);
           ExpectSameResults(a.rec, c.rec);
           for (int k = 0; k < kNumPermStats; ++k) {
-            EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k])
-                << stat << oneMatrix << kPermStatNamesA[k];
-            EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12)
-                << kPermStatNamesB[k];
-            EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12)
-                << kPermStatNamesB[k];
-            EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-12, 1e-12)
-                << kPermStatNamesB[k];
-            EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-12, 1e-12)
-                << kPermStatNamesB[k];
-            EXPECT_EQ(a.rec.asymProbStat[k], b.rec.asymProbStat[k])
-                << kPermStatNamesB[k];
+            EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << stat << oneMatrix << kPermStatNamesA[k];
+            EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_EQ(a.rec.asymProbStat[k], b.rec.asymProbStat[k]) << kPermStatNamesB[k];
           }
         }
       }
     }
+  }
 }
 
-} // namespace
-} // namespace kalios
+}  // namespace
+}  // namespace kalios
 
 namespace kalios {
 namespace {
@@ -486,21 +442,20 @@ TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
     change(r);
     return FastMantelApplies(r);
   };
-  EXPECT_FALSE(without([](auto &r) { r.optTaxaSiteShuffle = 's'; }));
-  EXPECT_FALSE(without([](auto &r) { r.doBootstrapOpt = true; }));
-  EXPECT_FALSE(without([](auto &r) { r.includePhylogeny = true; }));
-  EXPECT_FALSE(without([](auto &r) { r.opt_ro = kModeRV; }));
-  EXPECT_FALSE(without(
-      [](auto &r) { r.rese_opt = 5; })); // correlations between communities
-  EXPECT_FALSE(without([](auto &r) { r.printIntermediate = true; }));
+  EXPECT_FALSE(without([](auto& r) { r.optTaxaSiteShuffle = 's'; }));
+  EXPECT_FALSE(without([](auto& r) { r.doBootstrapOpt = true; }));
+  EXPECT_FALSE(without([](auto& r) { r.includePhylogeny = true; }));
+  EXPECT_FALSE(without([](auto& r) { r.opt_ro = kModeRV; }));
+  EXPECT_FALSE(without([](auto& r) { r.rese_opt = 5; }));  // correlations between communities
+  EXPECT_FALSE(without([](auto& r) { r.printIntermediate = true; }));
   int w[5] = {1, 1, 0, 1, 1};
-  EXPECT_FALSE(without([&](auto &r) { r.weight_OTUs = w; }));
+  EXPECT_FALSE(without([&](auto& r) { r.weight_OTUs = w; }));
   d.B[1][0] = -999;
   EXPECT_FALSE(FastMantelApplies(d.rec));
   d.B[1][0] = 1;
-  d.Sb[0][1] += 0.01; // no longer symmetric
+  d.Sb[0][1] += 0.01;  // no longer symmetric
   EXPECT_FALSE(FastMantelApplies(d.rec));
 }
 
-} // namespace
-} // namespace kalios
+}  // namespace
+}  // namespace kalios
