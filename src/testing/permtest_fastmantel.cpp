@@ -22,7 +22,7 @@ using Panels = PanelMatrix;
 
 std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
-bool AnyMissing(int r, int c, const double *const *m) {
+bool AnyMissing(int r, int c, const double* const* m) {
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j)
       if (m[i][j] == kMissingValue) return true;
@@ -35,24 +35,24 @@ bool AnyMissing(int r, int c, const double *const *m) {
 // (2 + 3). The processor's fused multiply-adds are used when it has them: the
 // result then differs in the last bits from the plain form, but never with the
 // number of threads.
-void PanelCombinePlain(int cnt, const int *off, const double *vals, const double *panel, double *out) {
+void PanelCombinePlain(int cnt, const int* off, const double* vals, const double* panel, double* out) {
   double a[4][kLanes] = {};
   int t = 0;
   for (; t + 4 <= cnt; t += 4)
     for (int q = 0; q < 4; ++q) {
       const double v = vals[t + q];
-      const double *r = panel + off[t + q];
+      const double* r = panel + off[t + q];
       for (int l = 0; l < kLanes; ++l) a[q][l] += v * r[l];
     }
   for (int q = 0; t < cnt; ++t, ++q) {
-    const double *r = panel + off[t];
+    const double* r = panel + off[t];
     for (int l = 0; l < kLanes; ++l) a[q][l] += vals[t] * r[l];
   }
   for (int l = 0; l < kLanes; ++l) out[l] = (a[0][l] + a[1][l]) + (a[2][l] + a[3][l]);
 }
 
-__attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int *off, const double *vals,
-                                                           const double *panel, double *out) {
+__attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int* off, const double* vals,
+                                                           const double* panel, double* out) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
   int t = 0;
   for (; t + 4 <= cnt; t += 4) {
@@ -67,7 +67,7 @@ __attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int *o
   _mm512_storeu_pd(out, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
 }
 
-using PanelCombineFn = void (*)(int, const int *, const double *, const double *, double *);
+using PanelCombineFn = void (*)(int, const int*, const double*, const double*, double*);
 
 bool HasAvx512() {
   static const bool yes = [] {
@@ -77,13 +77,13 @@ bool HasAvx512() {
   return yes;
 }
 
-void PanelCombine(int cnt, const int *off, const double *vals, const double *panel, double *out) {
+void PanelCombine(int cnt, const int* off, const double* vals, const double* panel, double* out) {
   static const PanelCombineFn fn = HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
   fn(cnt, off, vals, panel, out);
 }
 
 // Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
-double GatherDotPlain(const double *row, const int *idx, const double *w, int cnt) {
+double GatherDotPlain(const double* row, const int* idx, const double* w, int cnt) {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
   int v = 0;
   for (; v + 4 <= cnt; v += 4) {
@@ -96,12 +96,12 @@ double GatherDotPlain(const double *row, const int *idx, const double *w, int cn
   return (s0 + s1) + (s2 + s3);
 }
 
-__attribute__((target("avx512f"))) double GatherDotAvx512(const double *row, const int *idx, const double *w, int cnt) {
+__attribute__((target("avx512f"))) double GatherDotAvx512(const double* row, const int* idx, const double* w, int cnt) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0;
   int v = 0;
   for (; v + 16 <= cnt; v += 16) {
-    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v));
-    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(idx + v + 8));
+    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v));
+    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v + 8));
     const __m512d zero = _mm512_setzero_pd();
     a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
     a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
@@ -113,9 +113,9 @@ __attribute__((target("avx512f"))) double GatherDotAvx512(const double *row, con
   return s;
 }
 
-using GatherDotFn = double (*)(const double *, const int *, const double *, int);
+using GatherDotFn = double (*)(const double*, const int*, const double*, int);
 
-double GatherDot(const double *row, const int *idx, const double *w, int cnt) {
+double GatherDot(const double* row, const int* idx, const double* w, int cnt) {
   static const GatherDotFn fn = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") ? GatherDotAvx512 : GatherDotPlain;
@@ -126,7 +126,7 @@ double GatherDot(const double *row, const int *idx, const double *w, int cnt) {
 // Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
 // partial sums, so that the additions do not wait on one another; a fixed
 // order for a given m.
-double Dot16Plain(std::size_t m, const double *x, const double *y) {
+double Dot16Plain(std::size_t m, const double* x, const double* y) {
   double a[16] = {};
   std::size_t k = 0;
   for (; k + 16 <= m; k += 16)
@@ -137,7 +137,7 @@ double Dot16Plain(std::size_t m, const double *x, const double *y) {
   return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
 }
 
-__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const double *x, const double *y) {
+__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const double* x, const double* y) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0;
   const __m512d one = _mm512_set1_pd(1.0);
   std::size_t k = 0;
@@ -154,7 +154,7 @@ __attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const doubl
   return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
 }
 
-double Dot16(std::size_t m, const double *x, const double *y) {
+double Dot16(std::size_t m, const double* x, const double* y) {
   static const auto fn = HasAvx512() ? Dot16Avx512 : Dot16Plain;
   return fn(m, x, y);
 }
@@ -163,18 +163,18 @@ double Dot16(std::size_t m, const double *x, const double *y) {
 // the Mantel statistic centres it, with its sum of squares: the statistic of
 // two packed matrices is then one dot product.
 struct Packed {
-  const double *const *D = nullptr;
+  const double* const* D = nullptr;
   std::vector<double> c;
   double ss = 0.0, raw = 0.0;
   bool ok = false;
 };
 
 // Centres the upper triangle already in p.c (row by row).
-void Centre(Packed &p) {
+void Centre(Packed& p) {
   p.ok = false;
   const std::size_t m = p.c.size();
   if (m == 0) return;
-  double *c = p.c.data();
+  double* c = p.c.data();
   for (std::size_t k = 0; k < m; ++k)
     if (c[k] == kMissingValue) return;  // pairs left out: the general statistic decides
   // The values less the first one, for the precision of the mean.
@@ -189,7 +189,7 @@ void Centre(Packed &p) {
 
 std::size_t Pairs(int n) { return n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0; }
 
-void Pack(int n, const double *const *D, Packed &p) {
+void Pack(int n, const double* const* D, Packed& p) {
   p.D = D;
   p.c.resize(Pairs(n));
   std::size_t k = 0;
@@ -200,7 +200,7 @@ void Pack(int n, const double *const *D, Packed &p) {
 
 // The absolute differences of the n values of v, packed as their resemblance
 // matrix would be.
-void PackAbsDifferences(int n, const double *const *col, const double *const *id, Packed &p) {
+void PackAbsDifferences(int n, const double* const* col, const double* const* id, Packed& p) {
   p.D = id;
   p.c.resize(Pairs(n));
   std::size_t k = 0;
@@ -213,14 +213,14 @@ void PackAbsDifferences(int n, const double *const *col, const double *const *id
 
 // Euclidean distances between the rows of x (p columns), packed (not yet
 // centred).
-void PackEuclidean(int n, int p, const double *const *x, const double *const *id, Packed &out) {
+void PackEuclidean(int n, int p, const double* const* x, const double* const* id, Packed& out) {
   out.D = id;
   out.c.resize(Pairs(n));
   std::size_t k = 0;
   for (int i = 0; i < n; ++i) {
-    const double *a = x[i];
+    const double* a = x[i];
     for (int j = i + 1; j < n; ++j) {
-      const double *b = x[j];
+      const double* b = x[j];
       double s = 0;
       for (int q = 0; q < p; ++q) {
         const double d = a[q] - b[q];
@@ -233,7 +233,7 @@ void PackEuclidean(int n, int p, const double *const *x, const double *const *id
 
 // Distances from the Gram matrix: out[j - i - 1] = sqrt(g[i][i] + g[j][j] -
 // 2 g[i][j]) for j in (i, n), where gi is row i of G and diag its diagonal.
-void GramRowPlain(int i, int n, const double *gi, const double *diag, double *out) {
+void GramRowPlain(int i, int n, const double* gi, const double* diag, double* out) {
   const double gii = diag[i];
   for (int j = i + 1; j < n; ++j) {
     const double d2 = gii + diag[j] - 2.0 * gi[j];
@@ -241,7 +241,7 @@ void GramRowPlain(int i, int n, const double *gi, const double *diag, double *ou
   }
 }
 
-__attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double *gi, const double *diag, double *out) {
+__attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double* gi, const double* diag, double* out) {
   const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0), zero = _mm512_setzero_pd();
   int j = i + 1;
   for (; j + 8 <= n; j += 8) {
@@ -259,9 +259,9 @@ __attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double
   }
 }
 
-double PackedMantel(const Packed &a, const Packed &b) {
-  const double *x = a.c.data();
-  const double *y = b.c.data();
+double PackedMantel(const Packed& a, const Packed& b) {
+  const double* x = a.c.data();
+  const double* y = b.c.data();
   const double sxy = Dot16(a.c.size(), x, y);
   constexpr double kNoise = 1e-20;
   if (!(a.ss > kNoise * a.raw) || !(b.ss > kNoise * b.raw)) return 0.0;
@@ -269,8 +269,8 @@ double PackedMantel(const Packed &a, const Packed &b) {
   return std::isfinite(r) ? r : 0.0;
 }
 
-void Sparse(int n, int s, const double *const *W, std::vector<int> &start, std::vector<int> &idx,
-            std::vector<double> &val) {
+void Sparse(int n, int s, const double* const* W, std::vector<int>& start, std::vector<int>& idx,
+            std::vector<double>& val) {
   start.assign(static_cast<std::size_t>(n) + 1, 0);
   idx.clear();
   val.clear();
@@ -286,8 +286,8 @@ void Sparse(int n, int s, const double *const *W, std::vector<int> &start, std::
 
 class FastMantelWorker : public NullWorker {
  public:
-  explicit FastMantelWorker(const FastMantelShared &sh) : sh_(sh) {
-    const PermTest_FunctionalPhyl_Correl_Input &in = *sh.in;
+  explicit FastMantelWorker(const FastMantelShared& sh) : sh_(sh) {
+    const PermTest_FunctionalPhyl_Correl_Input& in = *sh.in;
     const int n = in.ncsm, s = in.nOTUs;
     PrepareFunctionalPhylStats(in, nul_);
     nul_.reseCodeX = sh.obs->reseCodeX;
@@ -304,7 +304,7 @@ class FastMantelWorker : public NullWorker {
     if (!full_) {
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
       packs_.resize(4);
-      using CD = const double *const *;
+      using CD = const double* const*;
       for (CD D : std::initializer_list<CD>{in.DE, in.DY, sh.obs->DT, sh.obs->DX, sh.obs->DR, sh.obs->DV}) {
         if (D == nullptr) continue;
         packs_.emplace_back();
@@ -313,9 +313,9 @@ class FastMantelWorker : public NullWorker {
         // which reads the whole null matrices.
         full_ = full_ || !packs_.back().ok;
       }
-      mantelFn_ = [this, n](const double *const *A, const double *const *B) {
-        const Packed *pa = Find(A);
-        const Packed *pb = Find(B);
+      mantelFn_ = [this, n](const double* const* A, const double* const* B) {
+        const Packed* pa = Find(A);
+        const Packed* pb = Find(B);
         if (pa && pb) return PackedMantel(*pa, *pb);
         return MatrixCorr(n, A, B);
       };
@@ -337,19 +337,19 @@ class FastMantelWorker : public NullWorker {
     richnessSlope_ = constant ? 0 : 1;
   }
 
-  void Evaluate(const IterationDraw &d, double *values, double *, std::ostream *) override {
-    const PermTest_FunctionalPhyl_Correl_Input &in = *sh_.in;
+  void Evaluate(const IterationDraw& d, double* values, double*, std::ostream*) override {
+    const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs, nch = in.nch;
-    const int *perm = d.perm;
+    const int* perm = d.perm;
 
     // T: each community's mean traits over the OTUs that now stand in its
     // places, in ascending order of the places as the general product sums.
     for (int c = 0; c < n; ++c) {
-      double *z = nul_.T[c];
+      double* z = nul_.T[c];
       std::fill(z, z + nul_.T.cols(), 0.0);
       for (int t = sh_.aStart[Z(c)]; t < sh_.aStart[Z(c) + 1]; ++t) {
         const double a = sh_.aVal[Z(t)];
-        const double *b = in.B[perm[sh_.aIdx[Z(t)]] - 1];
+        const double* b = in.B[perm[sh_.aIdx[Z(t)]] - 1];
         for (int j = 0; j < nch; ++j) z[j] += a * b[j];
       }
       if (in.chSelect)
@@ -364,7 +364,7 @@ class FastMantelWorker : public NullWorker {
 
     Gram(n, s, perm);
     // The distances of X, packed, with their upper triangle from G.
-    Packed &dx = packs_[1];
+    Packed& dx = packs_[1];
     dx.D = nul_.DX;
     dx.c.resize(Pairs(n));
     {
@@ -418,7 +418,7 @@ class FastMantelWorker : public NullWorker {
   }
 
   // The whole symmetric matrix from its packed values (before centring).
-  static void Unpack(int n, const Packed &p, Matrix<double> &D) {
+  static void Unpack(int n, const Packed& p, Matrix<double>& D) {
     std::size_t k = 0;
     for (int i = 0; i < n; ++i) {
       D[i][i] = 0.0;
@@ -428,25 +428,25 @@ class FastMantelWorker : public NullWorker {
 
   // G = W_p K W_p': H = W_p K panel by panel of K, then the upper triangle of
   // G = H W_p' panel by panel of H' (communities in groups of kLanes).
-  void Gram(int n, int s, const int *perm) {
+  void Gram(int n, int s, const int* perm) {
     for (std::size_t t = 0; t < off_.size(); ++t) off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
-    const int *ws = sh_.wStart.data();
-    const double *wv = sh_.wVal.data();
+    const int* ws = sh_.wStart.data();
+    const double* wv = sh_.wVal.data();
     for (int p = 0; p < sh_.Kp.panels; ++p) {
-      const double *panel = sh_.Kp.Panel(p);
+      const double* panel = sh_.Kp.Panel(p);
       for (int c = 0; c < n; ++c)
         PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, H_[c] + p * kLanes);
     }
     // H' in panels of kLanes communities (the missing communities of the
     // last panel stay zero).
     for (int q = 0; q < nPanels_; ++q) {
-      double *panel = Ht_.Panel(q);
+      double* panel = Ht_.Panel(q);
       const int c0 = q * kLanes, c1 = std::min(n, c0 + kLanes);
       for (int k = 0; k < s; ++k)
         for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
     }
     for (int q = 0; q < nPanels_; ++q) {
-      const double *panel = Ht_.Panel(q);
+      const double* panel = Ht_.Panel(q);
       const int last = std::min(n, (q + 1) * kLanes);
       for (int c = 0; c < last; ++c)
         PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, G_[c] + q * kLanes);
@@ -458,13 +458,13 @@ class FastMantelWorker : public NullWorker {
   // (so that its row of pair differences stays in the cache), for every
   // community holding it the pairs with the OTUs after it; each community's
   // sum runs in the order of its OTUs.
-  void Rao(int n, const int *perm) {
+  void Rao(int n, const int* perm) {
     for (std::size_t t = 0; t < place_.size(); ++t) place_[t] = perm[sh_.aIdx[t]] - 1;
     std::fill(q_.begin(), q_.end(), 0.0);
-    const int *pl = place_.data();
-    const double *pr = sh_.aVal.data();
+    const int* pl = place_.data();
+    const double* pr = sh_.aVal.data();
     for (int i = 0; i < in().nOTUs; ++i) {
-      const double *row = sh_.delta[perm[i] - 1];
+      const double* row = sh_.delta[perm[i] - 1];
       for (int t = sh_.byOtuStart[Z(i)]; t < sh_.byOtuStart[Z(i) + 1]; ++t) {
         const int c = sh_.byOtuComm[Z(t)], g = sh_.byOtuPlace[Z(t)];
         const int tail = sh_.aStart[Z(c) + 1] - g - 1;
@@ -478,15 +478,15 @@ class FastMantelWorker : public NullWorker {
     }
   }
 
-  const PermTest_FunctionalPhyl_Correl_Input &in() const { return *sh_.in; }
+  const PermTest_FunctionalPhyl_Correl_Input& in() const { return *sh_.in; }
 
-  const Packed *Find(const double *const *D) const {
-    for (const Packed &p : packs_)
+  const Packed* Find(const double* const* D) const {
+    for (const Packed& p : packs_)
       if (p.D == D) return p.ok ? &p : nullptr;
     return nullptr;
   }
 
-  const FastMantelShared &sh_;
+  const FastMantelShared& sh_;
   int nPanels_ = 0, richnessSlope_ = 1;
   bool full_ = false;  // the null resemblance matrices are needed whole
   std::vector<Packed> packs_;
@@ -501,7 +501,7 @@ class FastMantelWorker : public NullWorker {
 
 }  // namespace
 
-bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input &in) {
+bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in) {
   const int n = in.ncsm, s = in.nOTUs;
   if (in.opt_ro != kModeMantel || (in.opt_MatrixCorr != 'm' && in.opt_MatrixCorr != 'r')) return false;
   if (in.optTaxaSiteShuffle == 's' || in.doBootstrapOpt || in.includePhylogeny || in.printIntermediate) return false;
@@ -526,8 +526,8 @@ bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input &in) {
   return true;
 }
 
-FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &input,
-                                   const FunctionalPhyl_Stats_Lib_Input &observed, bool separate)
+FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& input,
+                                   const FunctionalPhyl_Stats_Lib_Input& observed, bool separate)
     : in(&input), obs(&observed), separateCov(separate) {
   const int n = input.ncsm, s = input.nOTUs, k = input.nTypes;
   // K = U U' in panels of its columns, from U' in panels of its columns:
@@ -580,7 +580,7 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &i
   }
 }
 
-std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared &shared) {
+std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared& shared) {
   return std::make_unique<FastMantelWorker>(shared);
 }
 

@@ -26,7 +26,7 @@ namespace kalios {
 // communities for X, no phylogeny, no bootstrap, no intermediate results, no
 // missing values in W, Wadj, B, U and Sb, a symmetric Sb, every OTU weight 1
 // and no empty community.
-bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input &in);
+bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in);
 
 // A matrix kept as panels of kLanes columns, each panel rows x kLanes
 // contiguous: the rows of one panel that a sparse combination reads (a few
@@ -36,7 +36,7 @@ struct PanelMatrix {
   static constexpr int kLanes = 8;
   int rows = 0, panels = 0;
   std::vector<double> store;
-  double *base = nullptr;  // the first place of store on a 64-byte boundary
+  double* base = nullptr;  // the first place of store on a 64-byte boundary
   void Resize(int r, int cols) {
     rows = r;
     panels = (cols + kLanes - 1) / kLanes;
@@ -44,16 +44,16 @@ struct PanelMatrix {
     const auto addr = reinterpret_cast<std::uintptr_t>(store.data());
     base = store.data() + ((64 - addr % 64) % 64) / sizeof(double);
   }
-  double *Panel(int p) { return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes; }
-  const double *Panel(int p) const {
+  double* Panel(int p) { return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes; }
+  const double* Panel(int p) const {
     return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes;
   }
 };
 
 // The data the fast workers share, computed once.
 struct FastMantelShared {
-  const PermTest_FunctionalPhyl_Correl_Input *in = nullptr;
-  const FunctionalPhyl_Stats_Lib_Input *obs = nullptr;
+  const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
+  const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
   PanelMatrix Kp;        // U U' (nOTUs x nOTUs, the last panel padded with zeros)
   Matrix<double> delta;  // Rao pair differences from Sb, full and symmetric
@@ -68,10 +68,10 @@ struct FastMantelShared {
   // nnIdx[k] for k in [nnStart[c], nnStart[c + 1]).
   std::vector<int> nnStart, nnIdx;
 
-  FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input &input, const FunctionalPhyl_Stats_Lib_Input &observed,
+  FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& input, const FunctionalPhyl_Stats_Lib_Input& observed,
                    bool separate);
 };
 
-std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared &shared);
+std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared& shared);
 
 }  // namespace kalios
