@@ -82,45 +82,63 @@ void PanelCombine(int cnt, const int* off, const double* vals, const double* pan
   fn(cnt, off, vals, panel, out);
 }
 
-// Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
-double GatherDotPlain(const double* row, const int* idx, const double* w, int cnt) {
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-  int v = 0;
-  for (; v + 4 <= cnt; v += 4) {
-    s0 += row[idx[v]] * w[v];
-    s1 += row[idx[v + 1]] * w[v + 1];
-    s2 += row[idx[v + 2]] * w[v + 2];
-    s3 += row[idx[v + 3]] * w[v + 3];
+// The Rao entropies of kLanes permutations at once, one lane each; every lane
+// does the same operations on its own numbers, so a permutation's entropies
+// do not depend on the permutations beside it.
+//
+// Row i of the pair differences of the lanes: buf[j][l] = delta[pi_l(i)][pi_l(j)]
+// for j > i, perm[j][l] = pi_l(j) (0-based), delta s x s by rows.
+void RaoRowPlain(int i, int s, const int* perm, const double* delta, double* buf) {
+  for (int l = 0; l < kLanes; ++l) {
+    const double* row = delta + Z(perm[Z(i) * kLanes + Z(l)]) * Z(s);
+    for (int j = i + 1; j < s; ++j) buf[Z(j) * kLanes + Z(l)] = row[perm[Z(j) * kLanes + Z(l)]];
   }
-  for (; v < cnt; ++v) s0 += row[idx[v]] * w[v];
-  return (s0 + s1) + (s2 + s3);
 }
 
-__attribute__((target("avx512f"))) double GatherDotAvx512(const double* row, const int* idx, const double* w, int cnt) {
-  __m512d a0 = _mm512_setzero_pd(), a1 = a0;
-  int v = 0;
-  for (; v + 16 <= cnt; v += 16) {
-    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v));
-    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v + 8));
-    const __m512d zero = _mm512_setzero_pd();
-    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
-    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
+__attribute__((target("avx512f"))) void RaoRowAvx512(int i, int s, const int* perm, const double* delta, double* buf) {
+  const __m256i rows = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(perm + Z(i) * kLanes)),
+                                          _mm256_set1_epi32(s));
+  const __m512d zero = _mm512_setzero_pd();
+  for (int j = i + 1; j < s; ++j) {
+    const __m256i at =
+        _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(perm + Z(j) * kLanes)));
+    _mm512_storeu_pd(buf + Z(j) * kLanes, _mm512_mask_i32gather_pd(zero, 0xFF, at, delta, 8));
   }
-  double lanes[8];
-  _mm512_storeu_pd(lanes, _mm512_add_pd(a0, a1));
-  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-  for (; v < cnt; ++v) s += row[idx[v]] * w[v];
-  return s;
 }
 
-using GatherDotFn = double (*)(const double*, const int*, const double*, int);
+// q[l] += w * sum over t < cnt of vals[t] * buf[idx[t]][l], the terms in four
+// partial sums by t modulo 4, added as (0 + 1) + (2 + 3).
+void RaoTailPlain(int cnt, const int* idx, const double* vals, const double* buf, double w, double* q) {
+  double a[4][kLanes] = {};
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4)
+    for (int u = 0; u < 4; ++u) {
+      const double v = vals[t + u];
+      const double* r = buf + Z(idx[t + u]) * kLanes;
+      for (int l = 0; l < kLanes; ++l) a[u][l] += v * r[l];
+    }
+  for (int u = 0; t < cnt; ++t, ++u) {
+    const double* r = buf + Z(idx[t]) * kLanes;
+    for (int l = 0; l < kLanes; ++l) a[u][l] += vals[t] * r[l];
+  }
+  for (int l = 0; l < kLanes; ++l) q[l] += w * ((a[0][l] + a[1][l]) + (a[2][l] + a[3][l]));
+}
 
-double GatherDot(const double* row, const int* idx, const double* w, int cnt) {
-  static const GatherDotFn fn = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") ? GatherDotAvx512 : GatherDotPlain;
-  }();
-  return fn(row, idx, w, cnt);
+__attribute__((target("avx512f"))) void RaoTailAvx512(int cnt, const int* idx, const double* vals, const double* buf,
+                                                      double w, double* q) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(buf + Z(idx[t]) * kLanes), a0);
+    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(buf + Z(idx[t + 1]) * kLanes), a1);
+    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(buf + Z(idx[t + 2]) * kLanes), a2);
+    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]), _mm512_load_pd(buf + Z(idx[t + 3]) * kLanes), a3);
+  }
+  if (t < cnt) a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(buf + Z(idx[t]) * kLanes), a0);
+  if (t + 1 < cnt) a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(buf + Z(idx[t + 1]) * kLanes), a1);
+  if (t + 2 < cnt) a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(buf + Z(idx[t + 2]) * kLanes), a2);
+  const __m512d sum = _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3));
+  _mm512_storeu_pd(q, _mm512_fmadd_pd(_mm512_set1_pd(w), sum, _mm512_loadu_pd(q)));
 }
 
 // Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
@@ -298,8 +316,9 @@ class FastMantelWorker : public NullWorker {
     G_.Resize(n, nPanels_ * kLanes);
     diag_.resize(Z(n));
     off_.resize(sh.wIdx.size());
-    place_.resize(sh.aIdx.size());
-    q_.resize(Z(n));
+    pb_.resize(Z(s) * kLanes);
+    buf_.Resize(s, kLanes);
+    qb_.resize(Z(n) * kLanes);
     full_ = in.opt_MatrixCorr != 'm';
     if (!full_) {
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
@@ -337,7 +356,25 @@ class FastMantelWorker : public NullWorker {
     richnessSlope_ = constant ? 0 : 1;
   }
 
+  int BatchSize() const override { return kLanes; }
+
   void Evaluate(const IterationDraw& d, double* values, double*, std::ostream*) override {
+    EvaluateBatch(1, &d, &values, nullptr, nullptr);
+  }
+
+  void EvaluateBatch(int count, const IterationDraw* draws, double* const* values, double* const*,
+                     std::ostream* const*) override {
+    for (int k0 = 0; k0 < count; k0 += kLanes) {
+      const int cnt = std::min(kLanes, count - k0);
+      RaoBatch(cnt, draws + k0);
+      for (int k = 0; k < cnt; ++k) EvaluateOne(draws[k0 + k], values[k0 + k], k);
+    }
+  }
+
+ private:
+  // The statistics of one permutation, its Rao entropies in lane `lane` of
+  // the last RaoBatch.
+  void EvaluateOne(const IterationDraw& d, double* values, int lane) {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs, nch = in.nch;
     const int* perm = d.perm;
@@ -390,7 +427,11 @@ class FastMantelWorker : public NullWorker {
     if (full_) Unpack(n, dx, nul_.DX);
     Centre(dx);
 
-    Rao(n, perm);
+    for (int c = 0; c < n; ++c) {
+      const double r = 2.0 * qb_[Z(c) * kLanes + Z(lane)];
+      nul_.R[Z(c)] = r;
+      nul_.Rcol[c][0] = nul_.Rrow[0][c] = r;
+    }
 
     // The NNCRD's residuals on OTU richness.
     for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.nncrd[Z(c)];
@@ -454,27 +495,31 @@ class FastMantelWorker : public NullWorker {
     for (int c = 0; c < n; ++c) diag_[Z(c)] = G_[c][c];
   }
 
-  // Rao entropy over the pairs of OTUs present in each community: OTU by OTU
-  // (so that its row of pair differences stays in the cache), for every
-  // community holding it the pairs with the OTUs after it; each community's
-  // sum runs in the order of its OTUs.
-  void Rao(int n, const int* perm) {
-    for (std::size_t t = 0; t < place_.size(); ++t) place_[t] = perm[sh_.aIdx[t]] - 1;
-    std::fill(q_.begin(), q_.end(), 0.0);
-    const int* pl = place_.data();
-    const double* pr = sh_.aVal.data();
-    for (int i = 0; i < in().nOTUs; ++i) {
-      const double* row = sh_.delta[perm[i] - 1];
+  // Half the Rao entropies of up to kLanes permutations into the lanes of qb_
+  // (the lanes past count repeat the first permutation). Over the pairs of
+  // OTUs present in each community, OTU by OTU so that the OTU's row of pair
+  // differences of every lane stays in the cache: for each community holding
+  // the OTU, its pairs with the OTUs after it in the community's list.
+  void RaoBatch(int count, const IterationDraw* draws) {
+    const int s = in().nOTUs;
+    for (int l = 0; l < kLanes; ++l) {
+      const int* perm = draws[l < count ? l : 0].perm;
+      for (int j = 0; j < s; ++j) pb_[Z(j) * kLanes + Z(l)] = perm[j] - 1;
+    }
+    std::fill(qb_.begin(), qb_.end(), 0.0);
+    // The gathers take 32-bit places in delta.
+    const auto row = HasAvx512() && sh_.delta.size() < (std::size_t{1} << 31) ? RaoRowAvx512 : RaoRowPlain;
+    static const auto tail = HasAvx512() ? RaoTailAvx512 : RaoTailPlain;
+    const int* idx = sh_.aIdx.data();
+    const double* val = sh_.aVal.data();
+    double* buf = buf_.Panel(0);
+    for (int i = 0; i < s; ++i) {
+      row(i, s, pb_.data(), sh_.delta.data(), buf);
       for (int t = sh_.byOtuStart[Z(i)]; t < sh_.byOtuStart[Z(i) + 1]; ++t) {
         const int c = sh_.byOtuComm[Z(t)], g = sh_.byOtuPlace[Z(t)];
-        const int tail = sh_.aStart[Z(c) + 1] - g - 1;
-        if (tail > 0) q_[Z(c)] += pr[g] * GatherDot(row, pl + g + 1, pr + g + 1, tail);
+        const int cnt = sh_.aStart[Z(c) + 1] - g - 1;
+        if (cnt > 0) tail(cnt, idx + g + 1, val + g + 1, buf, val[g], qb_.data() + Z(c) * kLanes);
       }
-    }
-    for (int c = 0; c < n; ++c) {
-      const double r = 2.0 * q_[Z(c)];
-      nul_.R[Z(c)] = r;
-      nul_.Rcol[c][0] = nul_.Rrow[0][c] = r;
     }
   }
 
@@ -494,8 +539,9 @@ class FastMantelWorker : public NullWorker {
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, G_;
   Panels Ht_;
-  std::vector<double> diag_, q_;
-  std::vector<int> off_, place_;
+  std::vector<double> diag_, qb_;
+  std::vector<int> off_, pb_;
+  Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
 };
 
@@ -541,12 +587,12 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
   Kp.Resize(s, s);
   for (int p = 0; p < Kp.panels; ++p)
     for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
-  delta.Resize(s, s);
+  delta.assign(Z(s) * Z(s), 0.0);
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       double d = 1.0 - input.Sb[a][b];
       if (input.sqrtDissimOpt_RaoTraits) d = d > 0.0 ? std::sqrt(d) : 0.0;
-      delta[a][b] = delta[b][a] = d;
+      delta[Z(a) * Z(s) + Z(b)] = delta[Z(b) * Z(s) + Z(a)] = d;
     }
   Sparse(n, s, input.W, wStart, wIdx, wVal);
   Sparse(n, s, input.Wadj, aStart, aIdx, aVal);

@@ -55,8 +55,8 @@ struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
-  PanelMatrix Kp;        // U U' (nOTUs x nOTUs, the last panel padded with zeros)
-  Matrix<double> delta;  // Rao pair differences from Sb, full and symmetric
+  PanelMatrix Kp;             // U U' (nOTUs x nOTUs, the last panel padded with zeros)
+  std::vector<double> delta;  // Rao pair differences from Sb, nOTUs x nOTUs by rows, symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
   // places [start[c], start[c + 1]) of idx (0-based OTU) and val.
   std::vector<int> wStart, wIdx, aStart, aIdx;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numeric>
 #include <sstream>
 #include <vector>
@@ -433,6 +434,42 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
 
 namespace kalios {
 namespace {
+
+// The fast worker evaluates several permutations together; each one's values
+// must not depend on its companions (or the thread count would change them).
+TEST(FastMantelWorker, BatchCompanionsLeaveTheValuesAlone) {
+  Data d(19, 13, false, 5);
+  FunctionalPhyl_Stats_Lib_Input obs;
+  FunctionalPhyl_Stats_Lib(&d.rec, &obs);
+  FastMantelShared shared(d.rec, obs, false);
+  std::unique_ptr<NullWorker> worker = MakeFastMantelWorker(shared);
+  ASSERT_GT(worker->BatchSize(), 1);
+  const int count = worker->BatchSize() + 3;  // a full batch and part of one
+  RandomGenerator g(3);
+  Matrix<int> perms(count, d.s);
+  std::vector<IterationDraw> draws(static_cast<std::size_t>(count));
+  const int width = kNumObsStats + kNumFunctionalStats;
+  Matrix<double> together(count, width), alone(1, width);
+  std::vector<double*> rows(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    std::iota(perms[k], perms[k] + d.s, 1);
+    RndListSpecified(g, d.s, perms[k]);
+    draws[static_cast<std::size_t>(k)].perm = perms[k];
+    draws[static_cast<std::size_t>(k)].permLength = d.s;
+    rows[static_cast<std::size_t>(k)] = together[k];
+  }
+  worker->EvaluateBatch(count, draws.data(), rows.data(), nullptr, nullptr);
+  for (int k = 0; k < count; ++k) {
+    worker->Evaluate(draws[static_cast<std::size_t>(k)], alone[0], nullptr, nullptr);
+    for (int q = 0; q < width; ++q) EXPECT_EQ(together[k][q], alone[0][q]) << k << " " << q;
+  }
+  // The identity ordering gives back the observed statistics.
+  std::iota(perms[0], perms[0] + d.s, 1);
+  worker->Evaluate(draws[0], alone[0], nullptr, nullptr);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_RE], obs[kS_RE]);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_XE_T], obs[kS_XE_T]);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_VE], obs[kS_VE]);
+}
 
 TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
   Data d(6, 5, false, 13);
