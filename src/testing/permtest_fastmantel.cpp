@@ -67,6 +67,50 @@ __attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int* o
   _mm512_storeu_pd(out, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
 }
 
+// The same for two panels at once (the same rows of each): the places and
+// weights are read once for both.
+void PanelCombine2Plain(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
+                        double* outA, double* outB) {
+  PanelCombinePlain(cnt, off, vals, panelA, outA);
+  PanelCombinePlain(cnt, off, vals, panelB, outB);
+}
+
+__attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* off, const double* vals,
+                                                             const double* panelA, const double* panelB,
+                                                             double* outA, double* outB) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+    const __m512d v0 = _mm512_set1_pd(vals[t]), v1 = _mm512_set1_pd(vals[t + 1]);
+    const __m512d v2 = _mm512_set1_pd(vals[t + 2]), v3 = _mm512_set1_pd(vals[t + 3]);
+    const int o0 = off[t], o1 = off[t + 1], o2 = off[t + 2], o3 = off[t + 3];
+    a0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelA + o0), a0);
+    b0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelB + o0), b0);
+    a1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelA + o1), a1);
+    b1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelB + o1), b1);
+    a2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelA + o2), a2);
+    b2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelB + o2), b2);
+    a3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelA + o3), a3);
+    b3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelB + o3), b3);
+  }
+  for (int u = 0; t < cnt; ++t, ++u) {
+    const __m512d v = _mm512_set1_pd(vals[t]);
+    const __m512d ra = _mm512_load_pd(panelA + off[t]), rb = _mm512_load_pd(panelB + off[t]);
+    if (u == 0) {
+      a0 = _mm512_fmadd_pd(v, ra, a0);
+      b0 = _mm512_fmadd_pd(v, rb, b0);
+    } else if (u == 1) {
+      a1 = _mm512_fmadd_pd(v, ra, a1);
+      b1 = _mm512_fmadd_pd(v, rb, b1);
+    } else {
+      a2 = _mm512_fmadd_pd(v, ra, a2);
+      b2 = _mm512_fmadd_pd(v, rb, b2);
+    }
+  }
+  _mm512_storeu_pd(outA, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
+  _mm512_storeu_pd(outB, _mm512_add_pd(_mm512_add_pd(b0, b1), _mm512_add_pd(b2, b3)));
+}
+
 using PanelCombineFn = void (*)(int, const int*, const double*, const double*, double*);
 
 bool HasAvx512() {
@@ -80,6 +124,12 @@ bool HasAvx512() {
 void PanelCombine(int cnt, const int* off, const double* vals, const double* panel, double* out) {
   static const PanelCombineFn fn = HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
   fn(cnt, off, vals, panel, out);
+}
+
+void PanelCombine2(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
+                   double* outA, double* outB) {
+  static const auto fn = HasAvx512() ? PanelCombine2Avx512 : PanelCombine2Plain;
+  fn(cnt, off, vals, panelA, panelB, outA, outB);
 }
 
 // The Rao entropies of kLanes permutations at once, one lane each; every lane
@@ -473,7 +523,16 @@ class FastMantelWorker : public NullWorker {
     for (std::size_t t = 0; t < off_.size(); ++t) off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
     const int* ws = sh_.wStart.data();
     const double* wv = sh_.wVal.data();
-    for (int p = 0; p < sh_.Kp.panels; ++p) {
+    // Two panels at a time: the places and weights of a community are read
+    // once for both (each panel's sums are those of PanelCombine).
+    int p = 0;
+    for (; p + 2 <= sh_.Kp.panels; p += 2) {
+      const double *pa = sh_.Kp.Panel(p), *pb = sh_.Kp.Panel(p + 1);
+      for (int c = 0; c < n; ++c)
+        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, H_[c] + p * kLanes,
+                      H_[c] + (p + 1) * kLanes);
+    }
+    for (; p < sh_.Kp.panels; ++p) {
       const double* panel = sh_.Kp.Panel(p);
       for (int c = 0; c < n; ++c)
         PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, H_[c] + p * kLanes);
@@ -486,7 +545,15 @@ class FastMantelWorker : public NullWorker {
       for (int k = 0; k < s; ++k)
         for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
     }
-    for (int q = 0; q < nPanels_; ++q) {
+    int q = 0;
+    for (; q + 2 <= nPanels_; q += 2) {
+      const double *pa = Ht_.Panel(q), *pb = Ht_.Panel(q + 1);
+      const int last = std::min(n, (q + 2) * kLanes);
+      for (int c = 0; c < last; ++c)
+        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, G_[c] + q * kLanes,
+                      G_[c] + (q + 1) * kLanes);
+    }
+    for (; q < nPanels_; ++q) {
       const double* panel = Ht_.Panel(q);
       const int last = std::min(n, (q + 1) * kLanes);
       for (int c = 0; c < last; ++c)
