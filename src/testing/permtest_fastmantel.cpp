@@ -76,8 +76,8 @@ void PanelCombine2Plain(int cnt, const int* off, const double* vals, const doubl
 }
 
 __attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* off, const double* vals,
-                                                             const double* panelA, const double* panelB,
-                                                             double* outA, double* outB) {
+                                                            const double* panelA, const double* panelB, double* outA,
+                                                            double* outB) {
   __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
   int t = 0;
   for (; t + 4 <= cnt; t += 4) {
@@ -227,6 +227,40 @@ double Dot16(std::size_t m, const double* x, const double* y) {
   return fn(m, x, y);
 }
 
+// out[k] = Dot16(m, x[k], y[k]) for k < count, the same sums in the same
+// order, over blocks of the vectors that stay in the cache for every pair.
+void MultiDotPlain(std::size_t m, int count, const double* const* x, const double* const* y, double* out) {
+  for (int k = 0; k < count; ++k) out[k] = Dot16Plain(m, x[k], y[k]);
+}
+
+__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const double* const* x,
+                                                       const double* const* y, double* out) {
+  constexpr std::size_t kBlock = 512;
+  const std::size_t whole = m - m % 16;
+  std::vector<double> acc(Z(count) * 16, 0.0);
+  for (std::size_t k0 = 0; k0 < whole; k0 += kBlock) {
+    const std::size_t k1 = std::min(whole, k0 + kBlock);
+    for (int q = 0; q < count; ++q) {
+      const double *xq = x[q], *yq = y[q];
+      double* aq = acc.data() + Z(q) * 16;
+      __m512d a0 = _mm512_loadu_pd(aq), a1 = _mm512_loadu_pd(aq + 8);
+      for (std::size_t k = k0; k < k1; k += 16) {
+        a0 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k), _mm512_loadu_pd(yq + k), a0);
+        a1 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k + 8), _mm512_loadu_pd(yq + k + 8), a1);
+      }
+      _mm512_storeu_pd(aq, a0);
+      _mm512_storeu_pd(aq + 8, a1);
+    }
+  }
+  for (int q = 0; q < count; ++q) {
+    double* a = acc.data() + Z(q) * 16;
+    for (std::size_t k = whole, l = 0; k < m; ++k, ++l) a[l] += x[q][k] * y[q][k];
+    double b[8];
+    for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
+    out[q] = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  }
+}
+
 // The strict upper triangle of a resemblance matrix, row by row, centred as
 // the Mantel statistic centres it, with its sum of squares: the statistic of
 // two packed matrices is then one dot product.
@@ -238,19 +272,79 @@ struct Packed {
 };
 
 // Centres the upper triangle already in p.c (row by row).
+// First pass: sum of (v - v0) and of v * v in sixteen partial sums each;
+// false when a value is missing.
+bool CentreSumsPlain(std::size_t m, const double* c, double& sum, double& sq) {
+  const double a0 = c[0];
+  double a[16] = {}, b[16] = {};
+  std::size_t k = 0;
+  bool missing = false;
+  for (; k + 16 <= m; k += 16)
+    for (int l = 0; l < 16; ++l) {
+      const double v = c[k + Z(l)];
+      missing = missing || v == kMissingValue;
+      a[l] += v - a0;
+      b[l] += v * v;
+    }
+  for (int l = 0; k < m; ++k, ++l) {
+    missing = missing || c[k] == kMissingValue;
+    a[l] += c[k] - a0;
+    b[l] += c[k] * c[k];
+  }
+  for (int l = 0; l < 8; ++l) {
+    a[l] += a[l + 8];
+    b[l] += b[l + 8];
+  }
+  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  return !missing;
+}
+
+__attribute__((target("avx512f"))) bool CentreSumsAvx512(std::size_t m, const double* c, double& sum, double& sq) {
+  const double a0 = c[0];
+  const __m512d v0 = _mm512_set1_pd(a0), miss = _mm512_set1_pd(kMissingValue);
+  __m512d s0 = _mm512_setzero_pd(), s1 = s0, q0 = s0, q1 = s0;
+  __mmask8 bad = 0;
+  std::size_t k = 0;
+  for (; k + 16 <= m; k += 16) {
+    const __m512d x0 = _mm512_loadu_pd(c + k), x1 = _mm512_loadu_pd(c + k + 8);
+    bad |= _mm512_cmp_pd_mask(x0, miss, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(x1, miss, _CMP_EQ_OQ);
+    s0 = _mm512_add_pd(s0, _mm512_sub_pd(x0, v0));
+    s1 = _mm512_add_pd(s1, _mm512_sub_pd(x1, v0));
+    q0 = _mm512_fmadd_pd(x0, x0, q0);
+    q1 = _mm512_fmadd_pd(x1, x1, q1);
+  }
+  double a[16], b[16];
+  _mm512_storeu_pd(a, s0);
+  _mm512_storeu_pd(a + 8, s1);
+  _mm512_storeu_pd(b, q0);
+  _mm512_storeu_pd(b + 8, q1);
+  bool missing = bad != 0;
+  for (int l = 0; k < m; ++k, ++l) {
+    missing = missing || c[k] == kMissingValue;
+    a[l] += c[k] - a0;
+    b[l] += c[k] * c[k];
+  }
+  for (int l = 0; l < 8; ++l) {
+    a[l] += a[l + 8];
+    b[l] += b[l + 8];
+  }
+  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  return !missing;
+}
+
 void Centre(Packed& p) {
   p.ok = false;
   const std::size_t m = p.c.size();
   if (m == 0) return;
   double* c = p.c.data();
-  for (std::size_t k = 0; k < m; ++k)
-    if (c[k] == kMissingValue) return;  // pairs left out: the general statistic decides
+  static const auto sums = HasAvx512() ? CentreSumsAvx512 : CentreSumsPlain;
   // The values less the first one, for the precision of the mean.
-  const double a0 = c[0];
-  p.raw = Dot16(m, c, c);
-  for (std::size_t k = 0; k < m; ++k) c[k] -= a0;
-  const double ma = Dot16(m, c, nullptr) / static_cast<double>(m);
-  for (std::size_t k = 0; k < m; ++k) c[k] -= ma;
+  double sum = 0.0;
+  if (!sums(m, c, sum, p.raw)) return;  // pairs left out: the general statistic decides
+  const double a0 = c[0], ma = sum / static_cast<double>(m);
+  for (std::size_t k = 0; k < m; ++k) c[k] = c[k] - a0 - ma;
   p.ss = Dot16(m, c, c);
   p.ok = true;
 }
@@ -327,14 +421,17 @@ __attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double
   }
 }
 
-double PackedMantel(const Packed& a, const Packed& b) {
-  const double* x = a.c.data();
-  const double* y = b.c.data();
-  const double sxy = Dot16(a.c.size(), x, y);
+// The Mantel statistic of two packed matrices from the dot product of their
+// centred values.
+double MantelFromDot(double sxy, const Packed& a, const Packed& b) {
   constexpr double kNoise = 1e-20;
   if (!(a.ss > kNoise * a.raw) || !(b.ss > kNoise * b.raw)) return 0.0;
   const double r = sxy / std::sqrt(a.ss * b.ss);
   return std::isfinite(r) ? r : 0.0;
+}
+
+double PackedMantel(const Packed& a, const Packed& b) {
+  return MantelFromDot(Dot16(a.c.size(), a.c.data(), b.c.data()), a, b);
 }
 
 void Sparse(int n, int s, const double* const* W, std::vector<int>& start, std::vector<int>& idx,
@@ -385,7 +482,12 @@ class FastMantelWorker : public NullWorker {
       mantelFn_ = [this, n](const double* const* A, const double* const* B) {
         const Packed* pa = Find(A);
         const Packed* pb = Find(B);
-        if (pa && pb) return PackedMantel(*pa, *pb);
+        if (pa && pb) {
+          // The dot products of the statistics asked for, taken together.
+          for (std::size_t k = 0; k < callA_.size(); ++k)
+            if (callA_[k] == A && callB_[k] == B && callX_[k] != nullptr) return MantelFromDot(dots_[k], *pa, *pb);
+          return PackedMantel(*pa, *pb);
+        }
         return MatrixCorr(n, A, B);
       };
     } else {
@@ -404,6 +506,22 @@ class FastMantelWorker : public NullWorker {
     }
     // As the general statistics do: no slope to fit on a constant richness.
     richnessSlope_ = constant ? 0 : 1;
+    if (mantelFn_) {
+      // Which Mantel statistics the correlations ask for depends only on the
+      // options: a dry run lists them.
+      const MantelFunction record = [this](const double* const* A, const double* const* B) {
+        callA_.push_back(A);
+        callB_.push_back(B);
+        return 0.0;
+      };
+      NullCorrelations(in, nul_, sh.separateCov ? *sh.obs : nul_, sh.separateCov, 0.0, r_, &record);
+      callX_.assign(callA_.size(), nullptr);
+      callY_.assign(callA_.size(), nullptr);
+      liveX_.assign(callA_.size(), nullptr);
+      liveY_.assign(callA_.size(), nullptr);
+      dots_.assign(callA_.size(), 0.0);
+      liveDots_.assign(callA_.size(), 0.0);
+    }
   }
 
   int BatchSize() const override { return kLanes; }
@@ -494,6 +612,27 @@ class FastMantelWorker : public NullWorker {
     if (full_) {
       ResemblanceLib(n, 1, nul_.Rcol, nul_.DR, 1, 2, nullptr, 0.0, 0.0, 1, false);
       ResemblanceLib(n, 1, nul_.Vcol, nul_.DV, 1, 2, nullptr, 0.0, 0.0, 1, false);
+    }
+    if (mantelFn_) {
+      // The dot products of every Mantel statistic the correlations will ask
+      // for, in one pass over the packed matrices.
+      for (std::size_t k = 0; k < callA_.size(); ++k) {
+        const Packed* pa = Find(callA_[k]);
+        const Packed* pb = Find(callB_[k]);
+        callX_[k] = pa && pb ? pa->c.data() : nullptr;
+        callY_[k] = pa && pb ? pb->c.data() : nullptr;
+      }
+      int live = 0;
+      for (std::size_t k = 0; k < callA_.size(); ++k)
+        if (callX_[k] != nullptr) {
+          liveX_[Z(live)] = callX_[k];
+          liveY_[Z(live)] = callY_[k];
+          ++live;
+        }
+      static const auto multi = HasAvx512() ? MultiDotAvx512 : MultiDotPlain;
+      multi(Pairs(n), live, liveX_.data(), liveY_.data(), liveDots_.data());
+      for (std::size_t k = 0, j = 0; k < callA_.size(); ++k)
+        if (callX_[k] != nullptr) dots_[k] = liveDots_[j++];
     }
     NullCorrelations(in, nul_, sh_.separateCov ? *sh_.obs : nul_, sh_.separateCov, 0.0, r_,
                      mantelFn_ ? &mantelFn_ : nullptr);
@@ -603,6 +742,11 @@ class FastMantelWorker : public NullWorker {
   bool full_ = false;  // the null resemblance matrices are needed whole
   std::vector<Packed> packs_;
   MantelFunction mantelFn_;
+  // The Mantel statistics the correlations ask for (their matrices), and per
+  // permutation their packed values (null when not packed) and dot products.
+  std::vector<const double*const*> callA_, callB_;
+  std::vector<const double*> callX_, callY_, liveX_, liveY_;
+  std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, G_;
   Panels Ht_;
