@@ -365,10 +365,14 @@ void Pack(int n, const double* const* D, Packed& p) {
 void PackAbsDifferences(int n, const double* const* col, const double* const* id, Packed& p) {
   p.D = id;
   p.c.resize(Pairs(n));
-  std::size_t k = 0;
+  thread_local std::vector<double> x;
+  x.resize(Z(n));
+  for (int i = 0; i < n; ++i) x[Z(i)] = col[i][0];
+  double* out = p.c.data();
   for (int i = 0; i < n; ++i) {
-    const double v = col[i][0];
-    for (int j = i + 1; j < n; ++j) p.c[k++] = std::fabs(v - col[j][0]);
+    const double v = x[Z(i)];
+    const double* xs = x.data();
+    for (int j = i + 1; j < n; ++j) *out++ = std::fabs(v - xs[j]);
   }
   Centre(p);
 }
@@ -419,6 +423,46 @@ __attribute__((target("avx512f"))) void EuclidRowAvx512(int i, int n, int p, con
     }
     out[j - i - 1] = acc > 0 ? std::sqrt(acc) : 0.0;
   }
+}
+
+// out[8 r + l] = rows[l][k + r] for r, l < 8: an 8 x 8 block transposed.
+void Transpose8Plain(const double* const* rows, int k, double* out) {
+  for (int r = 0; r < 8; ++r)
+    for (int l = 0; l < 8; ++l) out[8 * r + l] = rows[l][k + r];
+}
+
+__attribute__((target("avx512f"))) void Transpose8Avx512(const double* const* rows, int k, double* out) {
+  __m512d r0 = _mm512_loadu_pd(rows[0] + k), r1 = _mm512_loadu_pd(rows[1] + k);
+  __m512d r2 = _mm512_loadu_pd(rows[2] + k), r3 = _mm512_loadu_pd(rows[3] + k);
+  __m512d r4 = _mm512_loadu_pd(rows[4] + k), r5 = _mm512_loadu_pd(rows[5] + k);
+  __m512d r6 = _mm512_loadu_pd(rows[6] + k), r7 = _mm512_loadu_pd(rows[7] + k);
+  // Pairs of rows interleaved, then pairs of pairs, then the halves.
+  const __m512d t0 = _mm512_unpacklo_pd(r0, r1), t1 = _mm512_unpackhi_pd(r0, r1);
+  const __m512d t2 = _mm512_unpacklo_pd(r2, r3), t3 = _mm512_unpackhi_pd(r2, r3);
+  const __m512d t4 = _mm512_unpacklo_pd(r4, r5), t5 = _mm512_unpackhi_pd(r4, r5);
+  const __m512d t6 = _mm512_unpacklo_pd(r6, r7), t7 = _mm512_unpackhi_pd(r6, r7);
+  const __m512i i0 = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0), i1 = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);
+  const __m512d u0 = _mm512_permutex2var_pd(t0, i0, t2), u1 = _mm512_permutex2var_pd(t1, i0, t3);
+  const __m512d u2 = _mm512_permutex2var_pd(t0, i1, t2), u3 = _mm512_permutex2var_pd(t1, i1, t3);
+  const __m512d u4 = _mm512_permutex2var_pd(t4, i0, t6), u5 = _mm512_permutex2var_pd(t5, i0, t7);
+  const __m512d u6 = _mm512_permutex2var_pd(t4, i1, t6), u7 = _mm512_permutex2var_pd(t5, i1, t7);
+  const __m512i lo = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0), hi = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
+  r0 = _mm512_permutex2var_pd(u0, lo, u4);
+  r1 = _mm512_permutex2var_pd(u1, lo, u5);
+  r2 = _mm512_permutex2var_pd(u2, lo, u6);
+  r3 = _mm512_permutex2var_pd(u3, lo, u7);
+  r4 = _mm512_permutex2var_pd(u0, hi, u4);
+  r5 = _mm512_permutex2var_pd(u1, hi, u5);
+  r6 = _mm512_permutex2var_pd(u2, hi, u6);
+  r7 = _mm512_permutex2var_pd(u3, hi, u7);
+  _mm512_storeu_pd(out, r0);
+  _mm512_storeu_pd(out + 8, r1);
+  _mm512_storeu_pd(out + 16, r2);
+  _mm512_storeu_pd(out + 24, r3);
+  _mm512_storeu_pd(out + 32, r4);
+  _mm512_storeu_pd(out + 40, r5);
+  _mm512_storeu_pd(out + 48, r6);
+  _mm512_storeu_pd(out + 56, r7);
 }
 
 // Distances from the Gram matrix: out[j - i - 1] = sqrt(g[i][i] + g[j][j] -
@@ -720,11 +764,21 @@ class FastMantelWorker : public NullWorker {
     }
     // H' in panels of kLanes communities (the missing communities of the
     // last panel stay zero).
+    static const auto transpose = HasAvx512() ? Transpose8Avx512 : Transpose8Plain;
     for (int q = 0; q < nPanels_; ++q) {
       double* panel = Ht_.Panel(q);
       const int c0 = q * kLanes, c1 = std::min(n, c0 + kLanes);
-      for (int k = 0; k < s; ++k)
-        for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
+      if (c1 - c0 == kLanes) {
+        const double* rows[kLanes];
+        for (int l = 0; l < kLanes; ++l) rows[l] = H_[c0 + l];
+        int k = 0;
+        for (; k + kLanes <= s; k += kLanes) transpose(rows, k, panel + Z(k) * kLanes);
+        for (; k < s; ++k)
+          for (int l = 0; l < kLanes; ++l) panel[Z(k) * kLanes + Z(l)] = rows[l][k];
+      } else {
+        for (int k = 0; k < s; ++k)
+          for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
+      }
     }
     int q = 0;
     for (; q + 2 <= nPanels_; q += 2) {
