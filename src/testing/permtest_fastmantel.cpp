@@ -436,11 +436,13 @@ __attribute__((target("avx512f"))) void Transpose8Avx512(const double* const* ro
   __m512d r2 = _mm512_loadu_pd(rows[2] + k), r3 = _mm512_loadu_pd(rows[3] + k);
   __m512d r4 = _mm512_loadu_pd(rows[4] + k), r5 = _mm512_loadu_pd(rows[5] + k);
   __m512d r6 = _mm512_loadu_pd(rows[6] + k), r7 = _mm512_loadu_pd(rows[7] + k);
-  // Pairs of rows interleaved, then pairs of pairs, then the halves.
-  const __m512d t0 = _mm512_unpacklo_pd(r0, r1), t1 = _mm512_unpackhi_pd(r0, r1);
-  const __m512d t2 = _mm512_unpacklo_pd(r2, r3), t3 = _mm512_unpackhi_pd(r2, r3);
-  const __m512d t4 = _mm512_unpacklo_pd(r4, r5), t5 = _mm512_unpackhi_pd(r4, r5);
-  const __m512d t6 = _mm512_unpacklo_pd(r6, r7), t7 = _mm512_unpackhi_pd(r6, r7);
+  // Pairs of rows interleaved, then pairs of pairs, then the halves (the
+  // masked forms spare the compiler's false alarm about undefined lanes).
+  const __m512d z = _mm512_setzero_pd();
+  const __m512d t0 = _mm512_mask_unpacklo_pd(z, 0xFF, r0, r1), t1 = _mm512_mask_unpackhi_pd(z, 0xFF, r0, r1);
+  const __m512d t2 = _mm512_mask_unpacklo_pd(z, 0xFF, r2, r3), t3 = _mm512_mask_unpackhi_pd(z, 0xFF, r2, r3);
+  const __m512d t4 = _mm512_mask_unpacklo_pd(z, 0xFF, r4, r5), t5 = _mm512_mask_unpackhi_pd(z, 0xFF, r4, r5);
+  const __m512d t6 = _mm512_mask_unpacklo_pd(z, 0xFF, r6, r7), t7 = _mm512_mask_unpackhi_pd(z, 0xFF, r6, r7);
   const __m512i i0 = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0), i1 = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);
   const __m512d u0 = _mm512_permutex2var_pd(t0, i0, t2), u1 = _mm512_permutex2var_pd(t1, i0, t3);
   const __m512d u2 = _mm512_permutex2var_pd(t0, i1, t2), u3 = _mm512_permutex2var_pd(t1, i1, t3);
@@ -535,6 +537,8 @@ class FastMantelWorker : public NullWorker {
     G_.Resize(n, nPanels_ * kLanes);
     diag_.resize(Z(n));
     tt_.resize(Z(n) * Z(in.nch));
+    tz_.resize(Z(sh.Bp.panels) * kLanes);
+    offA_.resize(sh.aIdx.size());
     off_.resize(sh.wIdx.size());
     pb_.resize(Z(s) * kLanes);
     buf_.Resize(s, kLanes);
@@ -622,17 +626,21 @@ class FastMantelWorker : public NullWorker {
 
     // T: each community's mean traits over the OTUs that now stand in its
     // places, in ascending order of the places as the general product sums.
+    // From B in panels of columns, as the Gram products are formed.
+    for (std::size_t t = 0; t < offA_.size(); ++t) offA_[t] = (perm[sh_.aIdx[t]] - 1) * kLanes;
+    const int* as = sh_.aStart.data();
+    const double* av = sh_.aVal.data();
     for (int c = 0; c < n; ++c) {
       double* z = nul_.T[c];
       std::fill(z, z + nul_.T.cols(), 0.0);
-      for (int t = sh_.aStart[Z(c)]; t < sh_.aStart[Z(c) + 1]; ++t) {
-        const double a = sh_.aVal[Z(t)];
-        const double* b = in.B[perm[sh_.aIdx[Z(t)]] - 1];
-        for (int j = 0; j < nch; ++j) z[j] += a * b[j];
-      }
-      if (in.chSelect)
-        for (int j = 0; j < nch; ++j)
-          if (in.chSelect[j] != 1) z[j] = 0.0;
+      const int cnt = as[c + 1] - as[c];
+      int p = 0;
+      for (; p + 2 <= sh_.Bp.panels; p += 2)
+        PanelCombine2(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), sh_.Bp.Panel(p + 1),
+                      tz_.data() + p * kLanes, tz_.data() + (p + 1) * kLanes);
+      for (; p < sh_.Bp.panels; ++p)
+        PanelCombine(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), tz_.data() + p * kLanes);
+      for (int j = 0; j < nch; ++j) z[j] = in.chSelect && in.chSelect[j] != 1 ? 0.0 : tz_[Z(j)];
     }
     NormalizeColsMV(n, nch, nul_.T, nul_.T);
     // The resemblances that only enter Mantel statistics are packed directly.
@@ -846,8 +854,8 @@ class FastMantelWorker : public NullWorker {
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, G_;
   Panels Ht_;
-  std::vector<double> diag_, qb_, tt_;
-  std::vector<int> off_, pb_;
+  std::vector<double> diag_, qb_, tt_, tz_;
+  std::vector<int> off_, offA_, pb_;
   Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
 };
@@ -894,6 +902,9 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
   Kp.Resize(s, s);
   for (int p = 0; p < Kp.panels; ++p)
     for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
+  Bp.Resize(s, input.nch);
+  for (int a = 0; a < s; ++a)
+    for (int j = 0; j < input.nch; ++j) Bp.Panel(j / kLanes)[Z(a) * kLanes + Z(j % kLanes)] = input.B[a][j];
   delta.assign(Z(s) * Z(s), 0.0);
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {

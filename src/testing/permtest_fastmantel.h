@@ -55,6 +55,7 @@ struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
+  PanelMatrix Bp;             // the traits B (nOTUs x nch)
   PanelMatrix Kp;             // U U' (nOTUs x nOTUs, the last panel padded with zeros)
   std::vector<double> delta;  // Rao pair differences from Sb, nOTUs x nOTUs by rows, symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
