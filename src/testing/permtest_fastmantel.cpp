@@ -237,7 +237,8 @@ __attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count,
                                                        const double* const* y, double* out) {
   constexpr std::size_t kBlock = 512;
   const std::size_t whole = m - m % 16;
-  std::vector<double> acc(Z(count) * 16, 0.0);
+  thread_local std::vector<double> acc;
+  acc.assign(Z(count) * 16, 0.0);
   for (std::size_t k0 = 0; k0 < whole; k0 += kBlock) {
     const std::size_t k1 = std::min(whole, k0 + kBlock);
     for (int q = 0; q < count; ++q) {
