@@ -32,10 +32,12 @@ bool AnyMissing(int r, int c, const double* const* m) {
 // out[0 .. kLanes) = sum over t < cnt of vals[t] * panel[off[t] .. off[t] +
 // kLanes), off being row x kLanes. The terms go to four partial sums by t
 // modulo 4 (one running sum would wait on every addition), added as (0 + 1) +
-// (2 + 3). The processor's fused multiply-adds are used when it has them: the
+// (2 + 3). With 512-bit vectors the kernels use fused multiply-adds: the
 // result then differs in the last bits from the plain form, but never with the
-// number of threads.
-void PanelCombinePlain(int cnt, const int* off, const double* vals, const double* panel, double* out) {
+// number of threads. The plain forms are also compiled for 256-bit vectors,
+// the loader choosing the processor's (the same operations, so the same bits).
+__attribute__((target_clones("avx2", "default"))) void PanelCombinePlain(int cnt, const int* off, const double* vals,
+                                                                         const double* panel, double* out) {
   double a[4][kLanes] = {};
   int t = 0;
   for (; t + 4 <= cnt; t += 4)
@@ -138,7 +140,8 @@ void PanelCombine2(int cnt, const int* off, const double* vals, const double* pa
 //
 // Row i of the pair differences of the lanes: buf[j][l] = delta[pi_l(i)][pi_l(j)]
 // for j > i, perm[j][l] = pi_l(j) (0-based), delta s x s by rows.
-void RaoRowPlain(int i, int s, const int* perm, const double* delta, double* buf) {
+__attribute__((target_clones("avx2", "default"))) void RaoRowPlain(int i, int s, const int* perm, const double* delta,
+                                                                   double* buf) {
   for (int l = 0; l < kLanes; ++l) {
     const double* row = delta + Z(perm[Z(i) * kLanes + Z(l)]) * Z(s);
     for (int j = i + 1; j < s; ++j) buf[Z(j) * kLanes + Z(l)] = row[perm[Z(j) * kLanes + Z(l)]];
@@ -158,7 +161,8 @@ __attribute__((target("avx512f"))) void RaoRowAvx512(int i, int s, const int* pe
 
 // q[l] += w * sum over t < cnt of vals[t] * buf[idx[t]][l], the terms in four
 // partial sums by t modulo 4, added as (0 + 1) + (2 + 3).
-void RaoTailPlain(int cnt, const int* idx, const double* vals, const double* buf, double w, double* q) {
+__attribute__((target_clones("avx2", "default"))) void RaoTailPlain(int cnt, const int* idx, const double* vals,
+                                                                    const double* buf, double w, double* q) {
   double a[4][kLanes] = {};
   int t = 0;
   for (; t + 4 <= cnt; t += 4)
@@ -194,7 +198,7 @@ __attribute__((target("avx512f"))) void RaoTailAvx512(int cnt, const int* idx, c
 // Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
 // partial sums, so that the additions do not wait on one another; a fixed
 // order for a given m.
-double Dot16Plain(std::size_t m, const double* x, const double* y) {
+__attribute__((target_clones("avx2", "default"))) double Dot16Plain(std::size_t m, const double* x, const double* y) {
   double a[16] = {};
   std::size_t k = 0;
   for (; k + 16 <= m; k += 16)
@@ -275,7 +279,8 @@ struct Packed {
 // Centres the upper triangle already in p.c (row by row).
 // First pass: sum of (v - v0) and of v * v in sixteen partial sums each;
 // false when a value is missing.
-bool CentreSumsPlain(std::size_t m, const double* c, double& sum, double& sq) {
+__attribute__((target_clones("avx2", "default"))) bool CentreSumsPlain(std::size_t m, const double* c, double& sum,
+                                                                       double& sq) {
   const double a0 = c[0];
   double a[16] = {}, b[16] = {};
   std::size_t k = 0;
