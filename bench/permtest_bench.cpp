@@ -161,6 +161,8 @@ BENCHMARK(BM_PermTest)
     ->Args({1, 1, 2})
     ->Args({1, 1, 101})
     ->Args({1, 2, 101})
+    ->Args({1, 1, 1000})
+    ->Args({1, 2, 1000})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();

@@ -118,12 +118,20 @@ void PermutationTotals::Add(int iteration, const double* nullValues, const doubl
 
 // ---------------------------------------------------------------- iterations
 
+namespace {
+constexpr int kMaxBatch = 16;
+}  // namespace
+
 void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const WorkerFactory& makeWorker,
                      PermutationTotals& totals, const PermutationRunOptions& options) {
   const int m = totals.niter - 1;
   if (m < 1) return;
   const int threads = std::max(1, options.threads > 0 ? options.threads : omp_get_max_threads());
-  int chunk = options.chunk > 0 ? options.chunk : std::max(32, 16 * threads);
+  // The workers are made first: their batch size sets the default chunk.
+  std::vector<std::unique_ptr<NullWorker>> workers(static_cast<std::size_t>(threads));
+  for (auto& w : workers) w = makeWorker();
+  const int batch = std::clamp(workers[0]->BatchSize(), 1, kMaxBatch);
+  int chunk = options.chunk > 0 ? options.chunk : std::max(32, 16 * threads) * batch;
   chunk = std::min(chunk, m);
 
   const int nq = static_cast<int>(totals.quantities.size());
@@ -132,8 +140,6 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
   const bool boot = drawer.bootstrap();
 
   // Every buffer is allocated once; the workers keep their own work arrays.
-  std::vector<std::unique_ptr<NullWorker>> workers(static_cast<std::size_t>(threads));
-  for (auto& w : workers) w = makeWorker();
   Matrix<int> bootLists(chunk, std::max(1, ncsm));
   Matrix<int> permLists(chunk, std::max(1, plen));
   const int width = nq + std::max(0, options.extraValues);
@@ -151,30 +157,40 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
     }
     for (int k = 0; k < cnt; ++k) errors[static_cast<std::size_t>(k)] = nullptr;
 
-#pragma omp parallel for num_threads(threads) schedule(dynamic, 1) if (threads > 1 && cnt > 1)
-    for (int k = 0; k < cnt; ++k) {
+    // Batches of the worker's size, each evaluated by one thread.
+    const int nbatch = (cnt + batch - 1) / batch;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1) if (threads > 1 && nbatch > 1)
+    for (int bi = 0; bi < nbatch; ++bi) {
+      const int k0 = bi * batch, nk = std::min(batch, cnt - k0);
       try {
         // Each iteration runs on one thread: the loops inside the statistics
         // would otherwise start teams of their own (or spin at their barriers)
         // while the iterations already share the processors.
         omp_set_num_threads(1);
         NullWorker& worker = *workers[static_cast<std::size_t>(omp_get_thread_num())];
-        IterationDraw draw;
-        draw.iteration = start + k;
-        draw.boot = boot ? bootLists[k] : nullptr;
-        draw.perm = permLists[k];
-        draw.permLength = plen;
-        std::fill(nullValues[k], nullValues[k] + width, 0.0);
-        if (boot) std::fill(bootValues[k], bootValues[k] + nq, 0.0);
-        if (options.text != nullptr) {
-          std::ostringstream os;
-          worker.Evaluate(draw, nullValues[k], boot ? bootValues[k] : nullptr, &os);
-          texts[static_cast<std::size_t>(k)] = os.str();
-        } else {
-          worker.Evaluate(draw, nullValues[k], boot ? bootValues[k] : nullptr, nullptr);
+        IterationDraw draws[kMaxBatch];
+        double* nv[kMaxBatch];
+        double* bv[kMaxBatch];
+        std::ostringstream os[kMaxBatch];
+        std::ostream* tx[kMaxBatch];
+        for (int j = 0; j < nk; ++j) {
+          const int k = k0 + j;
+          IterationDraw& draw = draws[j];
+          draw.iteration = start + k;
+          draw.boot = boot ? bootLists[k] : nullptr;
+          draw.perm = permLists[k];
+          draw.permLength = plen;
+          std::fill(nullValues[k], nullValues[k] + width, 0.0);
+          if (boot) std::fill(bootValues[k], bootValues[k] + nq, 0.0);
+          nv[j] = nullValues[k];
+          bv[j] = boot ? bootValues[k] : nullptr;
+          tx[j] = &os[j];
         }
+        worker.EvaluateBatch(nk, draws, nv, boot ? bv : nullptr, options.text != nullptr ? tx : nullptr);
+        if (options.text != nullptr)
+          for (int j = 0; j < nk; ++j) texts[static_cast<std::size_t>(k0 + j)] = os[j].str();
       } catch (...) {
-        errors[static_cast<std::size_t>(k)] = std::current_exception();
+        errors[static_cast<std::size_t>(k0)] = std::current_exception();
       }
     }
 

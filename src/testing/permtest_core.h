@@ -91,6 +91,17 @@ class NullWorker {
   // the bootstrap sample (only with bootstrap, null otherwise); text: where the
   // intermediate results of the iteration go, or null when none are written.
   virtual void Evaluate(const IterationDraw& draw, double* nullValues, double* bootValues, std::ostream* text) = 0;
+  // How many iterations the worker likes to evaluate together (their draws
+  // already made), and the evaluation of count of them: a worker may share
+  // work between them, but each iteration's values must not depend on which
+  // iterations are evaluated with it (so that they never depend on the number
+  // of threads). bootValues and texts may be null as in Evaluate.
+  virtual int BatchSize() const { return 1; }
+  virtual void EvaluateBatch(int count, const IterationDraw* draws, double* const* nullValues,
+                             double* const* bootValues, std::ostream* const* texts) {
+    for (int k = 0; k < count; ++k)
+      Evaluate(draws[k], nullValues[k], bootValues ? bootValues[k] : nullptr, texts ? texts[k] : nullptr);
+  }
   // Writes the iteration's intermediate results once it has been counted, in
   // iteration order: evaluated is the text Evaluate wrote, values the whole
   // row it filled (extra values included) and totals the running counts.

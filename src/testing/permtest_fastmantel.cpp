@@ -1,9 +1,11 @@
 #include "testing/permtest_fastmantel.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <immintrin.h>
+#include <cstdint>
 
 #include "measures/resemblance.h"
 #include "measures/smoothing.h"
@@ -15,9 +17,10 @@
 namespace kalios {
 namespace {
 
-constexpr double kMissingValue = -999.0;
-constexpr int kKernelWidth = 32;  // results per block of the combination kernel
-constexpr int kPanel = 64;        // columns combined for every community in turn
+constexpr int kLanes = PanelMatrix::kLanes;
+using Panels = PanelMatrix;
+
+std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 bool AnyMissing(int r, int c, const double* const* m) {
   for (int i = 0; i < r; ++i)
@@ -26,165 +29,246 @@ bool AnyMissing(int r, int c, const double* const* m) {
   return false;
 }
 
-// out[from .. len) = sum over t of vals[t] * M[rows[t]][from .. len), the
-// terms added in the order of t for every element; from and len are whole
-// multiples of kKernelWidth. A block of results stays in registers while the
-// rows stream past. The processor's widest vectors with fused multiply-adds
-// are used when it has them (the result then differs in the last bits from
-// the plain form, but never with the number of threads).
-typedef double V4 __attribute__((vector_size(32)));
-
-void CombinePlain(int cnt, const int* rows, const double* vals, const double* const* M, int from, int len,
-                  double* __restrict out) {
-  for (int j0 = from; j0 < len; j0 += 32) {
-    V4 a[8] = {};
-    for (int t = 0; t < cnt; ++t) {
-      const double v = vals[t];
-      const V4 vv = {v, v, v, v};
-      const double* r = M[rows[t]] + j0;
-      for (int q = 0; q < 8; ++q) {
-        V4 x;
-        __builtin_memcpy(&x, r + 4 * q, sizeof x);
-        a[q] += vv * x;
-      }
+// out[0 .. kLanes) = sum over t < cnt of vals[t] * panel[off[t] .. off[t] +
+// kLanes), off being row x kLanes. The terms go to four partial sums by t
+// modulo 4 (one running sum would wait on every addition), added as (0 + 1) +
+// (2 + 3). With 512-bit vectors the kernels use fused multiply-adds: the
+// result then differs in the last bits from the plain form, but never with the
+// number of threads. The plain forms are also compiled for 256-bit vectors,
+// the loader choosing the processor's (the same operations, so the same bits).
+__attribute__((target_clones("avx2", "default"))) void PanelCombinePlain(int cnt, const int* off, const double* vals,
+                                                                         const double* panel, double* out) {
+  double a[4][kLanes] = {};
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4)
+    for (int q = 0; q < 4; ++q) {
+      const double v = vals[t + q];
+      const double* r = panel + off[t + q];
+      for (int l = 0; l < kLanes; ++l) a[q][l] += v * r[l];
     }
-    __builtin_memcpy(out + j0, a, sizeof a);
+  for (int q = 0; t < cnt; ++t, ++q) {
+    const double* r = panel + off[t];
+    for (int l = 0; l < kLanes; ++l) a[q][l] += vals[t] * r[l];
   }
+  for (int l = 0; l < kLanes; ++l) out[l] = (a[0][l] + a[1][l]) + (a[2][l] + a[3][l]);
 }
 
-__attribute__((target("avx2,fma"))) void CombineAvx2(int cnt, const int* rows, const double* vals,
-                                                      const double* const* M, int from, int len,
-                                                      double* __restrict out) {
-  for (int j0 = from; j0 < len; j0 += 32) {
-    __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-    for (int t = 0; t < cnt; ++t) {
-      const __m256d v = _mm256_set1_pd(vals[t]);
-      const double* r = M[rows[t]] + j0;
-      a0 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r), a0);
-      a1 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 4), a1);
-      a2 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 8), a2);
-      a3 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 12), a3);
-      a4 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 16), a4);
-      a5 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 20), a5);
-      a6 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 24), a6);
-      a7 = _mm256_fmadd_pd(v, _mm256_loadu_pd(r + 28), a7);
+__attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int* off, const double* vals,
+                                                           const double* panel, double* out) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
+    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
+    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
+    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]), _mm512_load_pd(panel + off[t + 3]), a3);
+  }
+  if (t < cnt) a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
+  if (t + 1 < cnt) a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
+  if (t + 2 < cnt) a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
+  _mm512_storeu_pd(out, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
+}
+
+// The same for two panels at once (the same rows of each): the places and
+// weights are read once for both.
+void PanelCombine2Plain(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
+                        double* outA, double* outB) {
+  PanelCombinePlain(cnt, off, vals, panelA, outA);
+  PanelCombinePlain(cnt, off, vals, panelB, outB);
+}
+
+__attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* off, const double* vals,
+                                                            const double* panelA, const double* panelB, double* outA,
+                                                            double* outB) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+    const __m512d v0 = _mm512_set1_pd(vals[t]), v1 = _mm512_set1_pd(vals[t + 1]);
+    const __m512d v2 = _mm512_set1_pd(vals[t + 2]), v3 = _mm512_set1_pd(vals[t + 3]);
+    const int o0 = off[t], o1 = off[t + 1], o2 = off[t + 2], o3 = off[t + 3];
+    a0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelA + o0), a0);
+    b0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelB + o0), b0);
+    a1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelA + o1), a1);
+    b1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelB + o1), b1);
+    a2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelA + o2), a2);
+    b2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelB + o2), b2);
+    a3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelA + o3), a3);
+    b3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelB + o3), b3);
+  }
+  for (int u = 0; t < cnt; ++t, ++u) {
+    const __m512d v = _mm512_set1_pd(vals[t]);
+    const __m512d ra = _mm512_load_pd(panelA + off[t]), rb = _mm512_load_pd(panelB + off[t]);
+    if (u == 0) {
+      a0 = _mm512_fmadd_pd(v, ra, a0);
+      b0 = _mm512_fmadd_pd(v, rb, b0);
+    } else if (u == 1) {
+      a1 = _mm512_fmadd_pd(v, ra, a1);
+      b1 = _mm512_fmadd_pd(v, rb, b1);
+    } else {
+      a2 = _mm512_fmadd_pd(v, ra, a2);
+      b2 = _mm512_fmadd_pd(v, rb, b2);
     }
-    _mm256_storeu_pd(out + j0, a0);
-    _mm256_storeu_pd(out + j0 + 4, a1);
-    _mm256_storeu_pd(out + j0 + 8, a2);
-    _mm256_storeu_pd(out + j0 + 12, a3);
-    _mm256_storeu_pd(out + j0 + 16, a4);
-    _mm256_storeu_pd(out + j0 + 20, a5);
-    _mm256_storeu_pd(out + j0 + 24, a6);
-    _mm256_storeu_pd(out + j0 + 28, a7);
   }
+  _mm512_storeu_pd(outA, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
+  _mm512_storeu_pd(outB, _mm512_add_pd(_mm512_add_pd(b0, b1), _mm512_add_pd(b2, b3)));
 }
 
-__attribute__((target("avx512f"))) void CombineAvx512(int cnt, const int* rows, const double* vals,
-                                                       const double* const* M, int from, int len,
-                                                       double* __restrict out) {
-  int j0 = from;
-  for (; j0 + 64 <= len; j0 += 64) {
-    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-    for (int t = 0; t < cnt; ++t) {
-      const __m512d v = _mm512_set1_pd(vals[t]);
-      const double* r = M[rows[t]] + j0;
-      a0 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r), a0);
-      a1 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 8), a1);
-      a2 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 16), a2);
-      a3 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 24), a3);
-      a4 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 32), a4);
-      a5 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 40), a5);
-      a6 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 48), a6);
-      a7 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 56), a7);
-    }
-    _mm512_storeu_pd(out + j0, a0);
-    _mm512_storeu_pd(out + j0 + 8, a1);
-    _mm512_storeu_pd(out + j0 + 16, a2);
-    _mm512_storeu_pd(out + j0 + 24, a3);
-    _mm512_storeu_pd(out + j0 + 32, a4);
-    _mm512_storeu_pd(out + j0 + 40, a5);
-    _mm512_storeu_pd(out + j0 + 48, a6);
-    _mm512_storeu_pd(out + j0 + 56, a7);
-  }
-  for (; j0 < len; j0 += 32) {
-    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
-    for (int t = 0; t < cnt; ++t) {
-      const __m512d v = _mm512_set1_pd(vals[t]);
-      const double* r = M[rows[t]] + j0;
-      a0 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r), a0);
-      a1 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 8), a1);
-      a2 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 16), a2);
-      a3 = _mm512_fmadd_pd(v, _mm512_loadu_pd(r + 24), a3);
-    }
-    _mm512_storeu_pd(out + j0, a0);
-    _mm512_storeu_pd(out + j0 + 8, a1);
-    _mm512_storeu_pd(out + j0 + 16, a2);
-    _mm512_storeu_pd(out + j0 + 24, a3);
-  }
-}
+using PanelCombineFn = void (*)(int, const int*, const double*, const double*, double*);
 
-// Sum over k < cnt of row[idx[k]] * w[k]: the Rao entropy's pair sums.
-double GatherDotPlain(const double* row, const int* idx, const double* w, int cnt) {
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-  int v = 0;
-  for (; v + 4 <= cnt; v += 4) {
-    s0 += row[idx[v]] * w[v];
-    s1 += row[idx[v + 1]] * w[v + 1];
-    s2 += row[idx[v + 2]] * w[v + 2];
-    s3 += row[idx[v + 3]] * w[v + 3];
-  }
-  for (; v < cnt; ++v) s0 += row[idx[v]] * w[v];
-  return (s0 + s1) + (s2 + s3);
-}
-
-__attribute__((target("avx512f"))) double GatherDotAvx512(const double* row, const int* idx, const double* w,
-                                                           int cnt) {
-  __m512d a0 = _mm512_setzero_pd(), a1 = a0;
-  int v = 0;
-  for (; v + 16 <= cnt; v += 16) {
-    const __m256i i0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v));
-    const __m256i i1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + v + 8));
-    const __m512d zero = _mm512_setzero_pd();
-    a0 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i0, row, 8), _mm512_loadu_pd(w + v), a0);
-    a1 = _mm512_fmadd_pd(_mm512_mask_i32gather_pd(zero, 0xFF, i1, row, 8), _mm512_loadu_pd(w + v + 8), a1);
-  }
-  double lanes[8];
-  _mm512_storeu_pd(lanes, _mm512_add_pd(a0, a1));
-  double s = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-  for (; v < cnt; ++v) s += row[idx[v]] * w[v];
-  return s;
-}
-
-using GatherDotFn = double (*)(const double*, const int*, const double*, int);
-
-double GatherDot(const double* row, const int* idx, const double* w, int cnt) {
-  static const GatherDotFn fn = [] {
+bool HasAvx512() {
+  static const bool yes = [] {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") ? GatherDotAvx512 : GatherDotPlain;
+    return __builtin_cpu_supports("avx512f") != 0;
   }();
-  return fn(row, idx, w, cnt);
+  return yes;
 }
 
-using CombineFn = void (*)(int, const int*, const double*, const double* const*, int, int, double*);
-
-CombineFn ChooseCombine() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return CombineAvx512;
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return CombineAvx2;
-  return CombinePlain;
+void PanelCombine(int cnt, const int* off, const double* vals, const double* panel, double* out) {
+  static const PanelCombineFn fn = HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
+  fn(cnt, off, vals, panel, out);
 }
 
-void SparseCombination(int cnt, const int* rows, const double* vals, const double* const* M, int from, int len,
-                       double* __restrict out) {
-  static const CombineFn fn = ChooseCombine();
-  fn(cnt, rows, vals, M, from, len, out);
+void PanelCombine2(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
+                   double* outA, double* outB) {
+  static const auto fn = HasAvx512() ? PanelCombine2Avx512 : PanelCombine2Plain;
+  fn(cnt, off, vals, panelA, panelB, outA, outB);
+}
+
+// The Rao entropies of kLanes permutations at once, one lane each; every lane
+// does the same operations on its own numbers, so a permutation's entropies
+// do not depend on the permutations beside it.
+//
+// Row i of the pair differences of the lanes: buf[j][l] = delta[pi_l(i)][pi_l(j)]
+// for j > i, perm[j][l] = pi_l(j) (0-based), delta s x s by rows.
+__attribute__((target_clones("avx2", "default"))) void RaoRowPlain(int i, int s, const int* perm, const double* delta,
+                                                                   double* buf) {
+  for (int l = 0; l < kLanes; ++l) {
+    const double* row = delta + Z(perm[Z(i) * kLanes + Z(l)]) * Z(s);
+    for (int j = i + 1; j < s; ++j) buf[Z(j) * kLanes + Z(l)] = row[perm[Z(j) * kLanes + Z(l)]];
+  }
+}
+
+__attribute__((target("avx512f"))) void RaoRowAvx512(int i, int s, const int* perm, const double* delta, double* buf) {
+  const __m256i rows = _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(perm + Z(i) * kLanes)),
+                                          _mm256_set1_epi32(s));
+  const __m512d zero = _mm512_setzero_pd();
+  for (int j = i + 1; j < s; ++j) {
+    const __m256i at =
+        _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(perm + Z(j) * kLanes)));
+    _mm512_storeu_pd(buf + Z(j) * kLanes, _mm512_mask_i32gather_pd(zero, 0xFF, at, delta, 8));
+  }
+}
+
+// q[l] += w * sum over t < cnt of vals[t] * buf[idx[t]][l], the terms in four
+// partial sums by t modulo 4, added as (0 + 1) + (2 + 3).
+__attribute__((target_clones("avx2", "default"))) void RaoTailPlain(int cnt, const int* idx, const double* vals,
+                                                                    const double* buf, double w, double* q) {
+  double a[4][kLanes] = {};
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4)
+    for (int u = 0; u < 4; ++u) {
+      const double v = vals[t + u];
+      const double* r = buf + Z(idx[t + u]) * kLanes;
+      for (int l = 0; l < kLanes; ++l) a[u][l] += v * r[l];
+    }
+  for (int u = 0; t < cnt; ++t, ++u) {
+    const double* r = buf + Z(idx[t]) * kLanes;
+    for (int l = 0; l < kLanes; ++l) a[u][l] += vals[t] * r[l];
+  }
+  for (int l = 0; l < kLanes; ++l) q[l] += w * ((a[0][l] + a[1][l]) + (a[2][l] + a[3][l]));
+}
+
+__attribute__((target("avx512f"))) void RaoTailAvx512(int cnt, const int* idx, const double* vals, const double* buf,
+                                                      double w, double* q) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(buf + Z(idx[t]) * kLanes), a0);
+    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(buf + Z(idx[t + 1]) * kLanes), a1);
+    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(buf + Z(idx[t + 2]) * kLanes), a2);
+    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]), _mm512_load_pd(buf + Z(idx[t + 3]) * kLanes), a3);
+  }
+  if (t < cnt) a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(buf + Z(idx[t]) * kLanes), a0);
+  if (t + 1 < cnt) a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(buf + Z(idx[t + 1]) * kLanes), a1);
+  if (t + 2 < cnt) a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(buf + Z(idx[t + 2]) * kLanes), a2);
+  const __m512d sum = _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3));
+  _mm512_storeu_pd(q, _mm512_fmadd_pd(_mm512_set1_pd(w), sum, _mm512_loadu_pd(q)));
+}
+
+// Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
+// partial sums, so that the additions do not wait on one another; a fixed
+// order for a given m.
+__attribute__((target_clones("avx2", "default"))) double Dot16Plain(std::size_t m, const double* x, const double* y) {
+  double a[16] = {};
+  std::size_t k = 0;
+  for (; k + 16 <= m; k += 16)
+    for (int l = 0; l < 16; ++l) a[l] += x[k + Z(l)] * (y ? y[k + Z(l)] : 1.0);
+  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
+  double b[8];
+  for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
+  return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+}
+
+__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const double* x, const double* y) {
+  __m512d a0 = _mm512_setzero_pd(), a1 = a0;
+  const __m512d one = _mm512_set1_pd(1.0);
+  std::size_t k = 0;
+  for (; k + 16 <= m; k += 16) {
+    a0 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k), y ? _mm512_loadu_pd(y + k) : one, a0);
+    a1 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k + 8), y ? _mm512_loadu_pd(y + k + 8) : one, a1);
+  }
+  double a[16];
+  _mm512_storeu_pd(a, a0);
+  _mm512_storeu_pd(a + 8, a1);
+  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
+  double b[8];
+  for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
+  return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+}
+
+double Dot16(std::size_t m, const double* x, const double* y) {
+  static const auto fn = HasAvx512() ? Dot16Avx512 : Dot16Plain;
+  return fn(m, x, y);
+}
+
+// out[k] = Dot16(m, x[k], y[k]) for k < count, the same sums in the same
+// order, over blocks of the vectors that stay in the cache for every pair.
+void MultiDotPlain(std::size_t m, int count, const double* const* x, const double* const* y, double* out) {
+  for (int k = 0; k < count; ++k) out[k] = Dot16Plain(m, x[k], y[k]);
+}
+
+__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const double* const* x,
+                                                       const double* const* y, double* out) {
+  constexpr std::size_t kBlock = 512;
+  const std::size_t whole = m - m % 16;
+  thread_local std::vector<double> acc;
+  acc.assign(Z(count) * 16, 0.0);
+  for (std::size_t k0 = 0; k0 < whole; k0 += kBlock) {
+    const std::size_t k1 = std::min(whole, k0 + kBlock);
+    for (int q = 0; q < count; ++q) {
+      const double *xq = x[q], *yq = y[q];
+      double* aq = acc.data() + Z(q) * 16;
+      __m512d a0 = _mm512_loadu_pd(aq), a1 = _mm512_loadu_pd(aq + 8);
+      for (std::size_t k = k0; k < k1; k += 16) {
+        a0 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k), _mm512_loadu_pd(yq + k), a0);
+        a1 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k + 8), _mm512_loadu_pd(yq + k + 8), a1);
+      }
+      _mm512_storeu_pd(aq, a0);
+      _mm512_storeu_pd(aq + 8, a1);
+    }
+  }
+  for (int q = 0; q < count; ++q) {
+    double* a = acc.data() + Z(q) * 16;
+    for (std::size_t k = whole, l = 0; k < m; ++k, ++l) a[l] += x[q][k] * y[q][k];
+    double b[8];
+    for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
+    out[q] = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  }
 }
 
 // The strict upper triangle of a resemblance matrix, row by row, centred as
 // the Mantel statistic centres it, with its sum of squares: the statistic of
-// two packed matrices is then one dot product, with the same operations in the
-// same order as the statistic itself computes.
+// two packed matrices is then one dot product.
 struct Packed {
   const double* const* D = nullptr;
   std::vector<double> c;
@@ -193,33 +277,89 @@ struct Packed {
 };
 
 // Centres the upper triangle already in p.c (row by row).
+// First pass: sum of (v - v0) and of v * v in sixteen partial sums each;
+// false when a value is missing.
+__attribute__((target_clones("avx2", "default"))) bool CentreSumsPlain(std::size_t m, const double* c, double& sum,
+                                                                       double& sq) {
+  const double a0 = c[0];
+  double a[16] = {}, b[16] = {};
+  std::size_t k = 0;
+  bool missing = false;
+  for (; k + 16 <= m; k += 16)
+    for (int l = 0; l < 16; ++l) {
+      const double v = c[k + Z(l)];
+      missing = missing || v == kMissingValue;
+      a[l] += v - a0;
+      b[l] += v * v;
+    }
+  for (int l = 0; k < m; ++k, ++l) {
+    missing = missing || c[k] == kMissingValue;
+    a[l] += c[k] - a0;
+    b[l] += c[k] * c[k];
+  }
+  for (int l = 0; l < 8; ++l) {
+    a[l] += a[l + 8];
+    b[l] += b[l + 8];
+  }
+  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  return !missing;
+}
+
+__attribute__((target("avx512f"))) bool CentreSumsAvx512(std::size_t m, const double* c, double& sum, double& sq) {
+  const double a0 = c[0];
+  const __m512d v0 = _mm512_set1_pd(a0), miss = _mm512_set1_pd(kMissingValue);
+  __m512d s0 = _mm512_setzero_pd(), s1 = s0, q0 = s0, q1 = s0;
+  __mmask8 bad = 0;
+  std::size_t k = 0;
+  for (; k + 16 <= m; k += 16) {
+    const __m512d x0 = _mm512_loadu_pd(c + k), x1 = _mm512_loadu_pd(c + k + 8);
+    bad |= _mm512_cmp_pd_mask(x0, miss, _CMP_EQ_OQ) | _mm512_cmp_pd_mask(x1, miss, _CMP_EQ_OQ);
+    s0 = _mm512_add_pd(s0, _mm512_sub_pd(x0, v0));
+    s1 = _mm512_add_pd(s1, _mm512_sub_pd(x1, v0));
+    q0 = _mm512_fmadd_pd(x0, x0, q0);
+    q1 = _mm512_fmadd_pd(x1, x1, q1);
+  }
+  double a[16], b[16];
+  _mm512_storeu_pd(a, s0);
+  _mm512_storeu_pd(a + 8, s1);
+  _mm512_storeu_pd(b, q0);
+  _mm512_storeu_pd(b + 8, q1);
+  bool missing = bad != 0;
+  for (int l = 0; k < m; ++k, ++l) {
+    missing = missing || c[k] == kMissingValue;
+    a[l] += c[k] - a0;
+    b[l] += c[k] * c[k];
+  }
+  for (int l = 0; l < 8; ++l) {
+    a[l] += a[l + 8];
+    b[l] += b[l + 8];
+  }
+  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  return !missing;
+}
+
 void Centre(Packed& p) {
   p.ok = false;
   const std::size_t m = p.c.size();
   if (m == 0) return;
-  const double a0 = p.c[0];
-  double sa = 0.0, raw = 0.0;
-  for (std::size_t k = 0; k < m; ++k) {
-    const double v = p.c[k];
-    if (v == kMissingValue) return;  // pairs left out: the general statistic decides
-    sa += v - a0;
-    raw += v * v;
-  }
-  const double ma = sa / static_cast<double>(m);
-  double ss = 0.0;
-  for (std::size_t k = 0; k < m; ++k) {
-    const double a = p.c[k] - a0 - ma;
-    p.c[k] = a;
-    ss += a * a;
-  }
-  p.ss = ss;
-  p.raw = raw;
+  double* c = p.c.data();
+  static const auto sums = HasAvx512() ? CentreSumsAvx512 : CentreSumsPlain;
+  // The values less the first one, for the precision of the mean.
+  double sum = 0.0;
+  if (!sums(m, c, sum, p.raw)) return;  // pairs left out: the general statistic decides
+  const double a0 = c[0], ma = sum / static_cast<double>(m);
+  for (std::size_t k = 0; k < m; ++k) c[k] = c[k] - a0 - ma;
+  p.ss = Dot16(m, c, c);
   p.ok = true;
 }
 
+std::size_t Pairs(int n) { return n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0; }
+
 void Pack(int n, const double* const* D, Packed& p) {
   p.D = D;
-  p.c.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
+  p.c.resize(Pairs(n));
   std::size_t k = 0;
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) p.c[k++] = D[i][j];
@@ -230,17 +370,24 @@ void Pack(int n, const double* const* D, Packed& p) {
 // matrix would be.
 void PackAbsDifferences(int n, const double* const* col, const double* const* id, Packed& p) {
   p.D = id;
-  p.c.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
-  std::size_t k = 0;
-  for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j) p.c[k++] = std::fabs(col[i][0] - col[j][0]);
+  p.c.resize(Pairs(n));
+  thread_local std::vector<double> x;
+  x.resize(Z(n));
+  for (int i = 0; i < n; ++i) x[Z(i)] = col[i][0];
+  double* out = p.c.data();
+  for (int i = 0; i < n; ++i) {
+    const double v = x[Z(i)];
+    const double* xs = x.data();
+    for (int j = i + 1; j < n; ++j) *out++ = std::fabs(v - xs[j]);
+  }
   Centre(p);
 }
 
-// Euclidean distances between the rows of x (p columns), packed.
+// Euclidean distances between the rows of x (p columns), packed (not yet
+// centred).
 void PackEuclidean(int n, int p, const double* const* x, const double* const* id, Packed& out) {
   out.D = id;
-  out.c.resize(n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0);
+  out.c.resize(Pairs(n));
   std::size_t k = 0;
   for (int i = 0; i < n; ++i) {
     const double* a = x[i];
@@ -254,22 +401,118 @@ void PackEuclidean(int n, int p, const double* const* x, const double* const* id
       out.c[k++] = s > 0 ? std::sqrt(s) : 0.0;
     }
   }
-  Centre(out);
 }
 
-double PackedMantel(const Packed& a, const Packed& b) {
-  double sxy = 0.0;
-  const std::size_t m = a.c.size();
-  const double* x = a.c.data();
-  const double* y = b.c.data();
-  for (std::size_t k = 0; k < m; ++k) sxy += x[k] * y[k];
+// Euclidean distances from row i to the rows after it, from the columns of x
+// (xt: p rows of ld values, column k of x in row k): out[j - i - 1] for j in
+// (i, n). Each distance sums its squared differences in the order of the
+// variables, as PackEuclidean does, with the same operations.
+__attribute__((target("avx512f"))) void EuclidRowAvx512(int i, int n, int p, const double* xt, int ld, double* out) {
+  const __m512d zero = _mm512_setzero_pd();
+  int j = i + 1;
+  for (; j + 8 <= n; j += 8) {
+    __m512d acc = zero;
+    for (int q = 0; q < p; ++q) {
+      const double* col = xt + Z(q) * Z(ld);
+      const __m512d d = _mm512_sub_pd(_mm512_set1_pd(col[i]), _mm512_loadu_pd(col + j));
+      acc = _mm512_add_pd(acc, _mm512_mul_pd(d, d));
+    }
+    const __m512d pos = _mm512_mask_max_pd(zero, 0xFF, acc, zero);
+    _mm512_storeu_pd(out + (j - i - 1), _mm512_mask_sqrt_pd(zero, 0xFF, pos));
+  }
+  for (; j < n; ++j) {
+    double acc = 0;
+    for (int q = 0; q < p; ++q) {
+      const double* col = xt + Z(q) * Z(ld);
+      const double d = col[i] - col[j];
+      acc += d * d;
+    }
+    out[j - i - 1] = acc > 0 ? std::sqrt(acc) : 0.0;
+  }
+}
+
+// out[8 r + l] = rows[l][k + r] for r, l < 8: an 8 x 8 block transposed.
+void Transpose8Plain(const double* const* rows, int k, double* out) {
+  for (int r = 0; r < 8; ++r)
+    for (int l = 0; l < 8; ++l) out[8 * r + l] = rows[l][k + r];
+}
+
+__attribute__((target("avx512f"))) void Transpose8Avx512(const double* const* rows, int k, double* out) {
+  __m512d r0 = _mm512_loadu_pd(rows[0] + k), r1 = _mm512_loadu_pd(rows[1] + k);
+  __m512d r2 = _mm512_loadu_pd(rows[2] + k), r3 = _mm512_loadu_pd(rows[3] + k);
+  __m512d r4 = _mm512_loadu_pd(rows[4] + k), r5 = _mm512_loadu_pd(rows[5] + k);
+  __m512d r6 = _mm512_loadu_pd(rows[6] + k), r7 = _mm512_loadu_pd(rows[7] + k);
+  // Pairs of rows interleaved, then pairs of pairs, then the halves (the
+  // masked forms spare the compiler's false alarm about undefined lanes).
+  const __m512d z = _mm512_setzero_pd();
+  const __m512d t0 = _mm512_mask_unpacklo_pd(z, 0xFF, r0, r1), t1 = _mm512_mask_unpackhi_pd(z, 0xFF, r0, r1);
+  const __m512d t2 = _mm512_mask_unpacklo_pd(z, 0xFF, r2, r3), t3 = _mm512_mask_unpackhi_pd(z, 0xFF, r2, r3);
+  const __m512d t4 = _mm512_mask_unpacklo_pd(z, 0xFF, r4, r5), t5 = _mm512_mask_unpackhi_pd(z, 0xFF, r4, r5);
+  const __m512d t6 = _mm512_mask_unpacklo_pd(z, 0xFF, r6, r7), t7 = _mm512_mask_unpackhi_pd(z, 0xFF, r6, r7);
+  const __m512i i0 = _mm512_set_epi64(13, 12, 5, 4, 9, 8, 1, 0), i1 = _mm512_set_epi64(15, 14, 7, 6, 11, 10, 3, 2);
+  const __m512d u0 = _mm512_permutex2var_pd(t0, i0, t2), u1 = _mm512_permutex2var_pd(t1, i0, t3);
+  const __m512d u2 = _mm512_permutex2var_pd(t0, i1, t2), u3 = _mm512_permutex2var_pd(t1, i1, t3);
+  const __m512d u4 = _mm512_permutex2var_pd(t4, i0, t6), u5 = _mm512_permutex2var_pd(t5, i0, t7);
+  const __m512d u6 = _mm512_permutex2var_pd(t4, i1, t6), u7 = _mm512_permutex2var_pd(t5, i1, t7);
+  const __m512i lo = _mm512_set_epi64(11, 10, 9, 8, 3, 2, 1, 0), hi = _mm512_set_epi64(15, 14, 13, 12, 7, 6, 5, 4);
+  r0 = _mm512_permutex2var_pd(u0, lo, u4);
+  r1 = _mm512_permutex2var_pd(u1, lo, u5);
+  r2 = _mm512_permutex2var_pd(u2, lo, u6);
+  r3 = _mm512_permutex2var_pd(u3, lo, u7);
+  r4 = _mm512_permutex2var_pd(u0, hi, u4);
+  r5 = _mm512_permutex2var_pd(u1, hi, u5);
+  r6 = _mm512_permutex2var_pd(u2, hi, u6);
+  r7 = _mm512_permutex2var_pd(u3, hi, u7);
+  _mm512_storeu_pd(out, r0);
+  _mm512_storeu_pd(out + 8, r1);
+  _mm512_storeu_pd(out + 16, r2);
+  _mm512_storeu_pd(out + 24, r3);
+  _mm512_storeu_pd(out + 32, r4);
+  _mm512_storeu_pd(out + 40, r5);
+  _mm512_storeu_pd(out + 48, r6);
+  _mm512_storeu_pd(out + 56, r7);
+}
+
+// Distances from the Gram matrix: out[j - i - 1] = sqrt(g[i][i] + g[j][j] -
+// 2 g[i][j]) for j in (i, n), where gi is row i of G and diag its diagonal.
+void GramRowPlain(int i, int n, const double* gi, const double* diag, double* out) {
+  const double gii = diag[i];
+  for (int j = i + 1; j < n; ++j) {
+    const double d2 = gii + diag[j] - 2.0 * gi[j];
+    out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+  }
+}
+
+__attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double* gi, const double* diag, double* out) {
+  const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0), zero = _mm512_setzero_pd();
+  int j = i + 1;
+  for (; j + 8 <= n; j += 8) {
+    const __m512d d2 =
+        _mm512_sub_pd(_mm512_add_pd(gii, _mm512_loadu_pd(diag + j)), _mm512_mul_pd(two, _mm512_loadu_pd(gi + j)));
+    // max(d2, 0) also turns a NaN into 0, as the plain form does.
+    // (The masked forms spare the compiler's false alarm about undefined
+    // lanes.)
+    const __m512d pos = _mm512_mask_max_pd(zero, 0xFF, d2, zero);
+    _mm512_storeu_pd(out + (j - i - 1), _mm512_mask_sqrt_pd(zero, 0xFF, pos));
+  }
+  for (; j < n; ++j) {
+    const double d2 = diag[i] + diag[j] - 2.0 * gi[j];
+    out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+  }
+}
+
+// The Mantel statistic of two packed matrices from the dot product of their
+// centred values.
+double MantelFromDot(double sxy, const Packed& a, const Packed& b) {
   constexpr double kNoise = 1e-20;
   if (!(a.ss > kNoise * a.raw) || !(b.ss > kNoise * b.raw)) return 0.0;
   const double r = sxy / std::sqrt(a.ss * b.ss);
   return std::isfinite(r) ? r : 0.0;
 }
 
-int RoundUp(int len) { return (len + kKernelWidth - 1) / kKernelWidth * kKernelWidth; }
+double PackedMantel(const Packed& a, const Packed& b) {
+  return MantelFromDot(Dot16(a.c.size(), a.c.data(), b.c.data()), a, b);
+}
 
 void Sparse(int n, int s, const double* const* W, std::vector<int>& start, std::vector<int>& idx,
             std::vector<double>& val) {
@@ -294,16 +537,20 @@ class FastMantelWorker : public NullWorker {
     PrepareFunctionalPhylStats(in, nul_);
     nul_.reseCodeX = sh.obs->reseCodeX;
     nul_.nExtraCols = sh.obs->nExtraCols;
-    // Rows padded with zeros to whole blocks of the combination kernel.
-    sPad_ = RoundUp(s);
-    nPad_ = RoundUp(n);
-    H_.Resize(n, sPad_);
-    Ht_.Resize(s, nPad_);
-    G_.Resize(n, nPad_);
-    rows_.resize(sh.wIdx.size());
-    prop_.resize(static_cast<std::size_t>(s));
-    place_.resize(static_cast<std::size_t>(s));
-    if (in.opt_MatrixCorr == 'm') {
+    nPanels_ = (n + kLanes - 1) / kLanes;
+    H_.Resize(n, sh.Kp.panels * kLanes);
+    Ht_.Resize(s, n);
+    G_.Resize(n, nPanels_ * kLanes);
+    diag_.resize(Z(n));
+    tt_.resize(Z(n) * Z(in.nch));
+    tz_.resize(Z(sh.Bp.panels) * kLanes);
+    offA_.resize(sh.aIdx.size());
+    off_.resize(sh.wIdx.size());
+    pb_.resize(Z(s) * kLanes);
+    buf_.Resize(s, kLanes);
+    qb_.resize(Z(n) * kLanes);
+    full_ = in.opt_MatrixCorr != 'm';
+    if (!full_) {
       // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
       packs_.resize(4);
       using CD = const double* const*;
@@ -311,14 +558,25 @@ class FastMantelWorker : public NullWorker {
         if (D == nullptr) continue;
         packs_.emplace_back();
         Pack(n, D, packs_.back());
+        // A fixed matrix with pairs left out goes to the general statistic,
+        // which reads the whole null matrices.
+        full_ = full_ || !packs_.back().ok;
       }
       mantelFn_ = [this, n](const double* const* A, const double* const* B) {
         const Packed* pa = Find(A);
         const Packed* pb = Find(B);
-        if (pa && pb) return PackedMantel(*pa, *pb);
+        if (pa && pb) {
+          // The dot products of the statistics asked for, taken together.
+          for (std::size_t k = 0; k < callA_.size(); ++k)
+            if (callA_[k] == A && callB_[k] == B && callX_[k] != nullptr) return MantelFromDot(dots_[k], *pa, *pb);
+          return PackedMantel(*pa, *pb);
+        }
         return MatrixCorr(n, A, B);
       };
+    } else {
+      packs_.resize(2);
     }
+    bool constant = true;
     for (int c = 0; c < n; ++c) {
       int rich = 0;
       if (in.richness) {
@@ -327,96 +585,154 @@ class FastMantelWorker : public NullWorker {
         for (int i = 0; i < s; ++i) rich += in.W[c][i] > 0.0;
       }
       nul_.richnessCol[c][0] = rich;
+      constant = constant && rich == nul_.richnessCol[0][0];
+    }
+    // As the general statistics do: no slope to fit on a constant richness.
+    richnessSlope_ = constant ? 0 : 1;
+    if (mantelFn_) {
+      // Which Mantel statistics the correlations ask for depends only on the
+      // options: a dry run lists them.
+      const MantelFunction record = [this](const double* const* A, const double* const* B) {
+        callA_.push_back(A);
+        callB_.push_back(B);
+        return 0.0;
+      };
+      NullCorrelations(in, nul_, sh.separateCov ? *sh.obs : nul_, sh.separateCov, 0.0, r_, &record);
+      callX_.assign(callA_.size(), nullptr);
+      callY_.assign(callA_.size(), nullptr);
+      liveX_.assign(callA_.size(), nullptr);
+      liveY_.assign(callA_.size(), nullptr);
+      dots_.assign(callA_.size(), 0.0);
+      liveDots_.assign(callA_.size(), 0.0);
     }
   }
 
+  int BatchSize() const override { return kLanes; }
+
   void Evaluate(const IterationDraw& d, double* values, double*, std::ostream*) override {
+    EvaluateBatch(1, &d, &values, nullptr, nullptr);
+  }
+
+  void EvaluateBatch(int count, const IterationDraw* draws, double* const* values, double* const*,
+                     std::ostream* const*) override {
+    for (int k0 = 0; k0 < count; k0 += kLanes) {
+      const int cnt = std::min(kLanes, count - k0);
+      RaoBatch(cnt, draws + k0);
+      for (int k = 0; k < cnt; ++k) EvaluateOne(draws[k0 + k], values[k0 + k], k);
+    }
+  }
+
+ private:
+  // The statistics of one permutation, its Rao entropies in lane `lane` of
+  // the last RaoBatch.
+  void EvaluateOne(const IterationDraw& d, double* values, int lane) {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs, nch = in.nch;
     const int* perm = d.perm;
 
     // T: each community's mean traits over the OTUs that now stand in its
     // places, in ascending order of the places as the general product sums.
+    // From B in panels of columns, as the Gram products are formed.
+    for (std::size_t t = 0; t < offA_.size(); ++t) offA_[t] = (perm[sh_.aIdx[t]] - 1) * kLanes;
+    const int* as = sh_.aStart.data();
+    const double* av = sh_.aVal.data();
     for (int c = 0; c < n; ++c) {
       double* z = nul_.T[c];
       std::fill(z, z + nul_.T.cols(), 0.0);
-      for (int t = sh_.aStart[static_cast<std::size_t>(c)]; t < sh_.aStart[static_cast<std::size_t>(c) + 1]; ++t) {
-        const double a = sh_.aVal[static_cast<std::size_t>(t)];
-        const double* b = in.B[perm[sh_.aIdx[static_cast<std::size_t>(t)]] - 1];
-        for (int j = 0; j < nch; ++j) z[j] += a * b[j];
-      }
-      if (in.chSelect)
-        for (int j = 0; j < nch; ++j)
-          if (in.chSelect[j] != 1) z[j] = 0.0;
+      const int cnt = as[c + 1] - as[c];
+      int p = 0;
+      for (; p + 2 <= sh_.Bp.panels; p += 2)
+        PanelCombine2(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), sh_.Bp.Panel(p + 1),
+                      tz_.data() + p * kLanes, tz_.data() + (p + 1) * kLanes);
+      for (; p < sh_.Bp.panels; ++p)
+        PanelCombine(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), tz_.data() + p * kLanes);
+      for (int j = 0; j < nch; ++j) z[j] = in.chSelect && in.chSelect[j] != 1 ? 0.0 : tz_[Z(j)];
     }
     NormalizeColsMV(n, nch, nul_.T, nul_.T);
     // The resemblances that only enter Mantel statistics are packed directly.
-    if (mantelFn_)
+    if (HasAvx512()) {
+      Packed& dt = packs_[0];
+      dt.D = nul_.DT;
+      dt.c.resize(Pairs(n));
+      for (int q = 0; q < nch; ++q)
+        for (int c = 0; c < n; ++c) tt_[Z(q) * Z(n) + Z(c)] = nul_.T[c][q];
+      std::size_t k = 0;
+      for (int i = 0; i < n; ++i) {
+        EuclidRowAvx512(i, n, nch, tt_.data(), n, dt.c.data() + k);
+        k += Z(n - i - 1);
+      }
+    } else {
       PackEuclidean(n, nch, nul_.T, nul_.DT, packs_[0]);
-    else
-      ResemblanceLib(n, nch, nul_.T, nul_.DT, 1, nul_.reseCodeT, nullptr, 0.0, 0.0, 1, false);
+    }
+    if (full_) Unpack(n, packs_[0], nul_.DT);
+    Centre(packs_[0]);
 
-    // Distances of X from G = W_p K W_p': H = W_p K row by row, then G from
-    // the transpose of H, the lower triangle only.
-    for (std::size_t t = 0; t < rows_.size(); ++t) rows_[t] = perm[sh_.wIdx[t]] - 1;
-    // Panels of columns, so that the rows of K and of H' being combined stay
-    // in the processor's cache while every community passes.
-    for (int j0 = 0; j0 < sPad_; j0 += kPanel)
-      for (int c = 0; c < n; ++c) {
-        const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
-        SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, sh_.K, j0, std::min(sPad_, j0 + kPanel),
-                          H_[c]);
-      }
-    for (int i0 = 0; i0 < n; i0 += 32)
-      for (int k = 0; k < s; ++k)
-        for (int i = i0; i < std::min(n, i0 + 32); ++i) Ht_[k][i] = H_[i][k];
-    for (int j0 = 0; j0 < nPad_; j0 += kPanel)
-      for (int c = 0; c < n; ++c) {
-        const int len = std::min(RoundUp(c + 1), j0 + kPanel);
-        if (len <= j0) continue;
-        const int b = sh_.wStart[static_cast<std::size_t>(c)], e = sh_.wStart[static_cast<std::size_t>(c) + 1];
-        SparseCombination(e - b, rows_.data() + b, sh_.wVal.data() + b, Ht_, j0, len, G_[c]);
-      }
-    for (int a = 0; a < n; ++a) {
-      nul_.DX[a][a] = 0.0;
-      for (int b = 0; b < a; ++b) {
-        const double d2 = G_[a][a] + G_[b][b] - 2.0 * G_[a][b];
-        nul_.DX[a][b] = nul_.DX[b][a] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+    Gram(n, s, perm);
+    // The distances of X, packed, with their upper triangle from G.
+    Packed& dx = packs_[1];
+    dx.D = nul_.DX;
+    dx.c.resize(Pairs(n));
+    {
+      static const auto gramRow = HasAvx512() ? GramRowAvx512 : GramRowPlain;
+      std::size_t k = 0;
+      for (int i = 0; i < n; ++i) {
+        gramRow(i, n, G_[i], diag_.data(), dx.c.data() + k);
+        k += Z(n - i - 1);
       }
     }
-
-    // Rao entropy over the pairs of OTUs present in each community.
-    for (int c = 0; c < n; ++c) {
-      const int b = sh_.aStart[static_cast<std::size_t>(c)], e = sh_.aStart[static_cast<std::size_t>(c) + 1];
-      const int cnt = e - b;
-      for (int u = 0; u < cnt; ++u) {
-        place_[static_cast<std::size_t>(u)] = perm[sh_.aIdx[static_cast<std::size_t>(b + u)]] - 1;
-        prop_[static_cast<std::size_t>(u)] = sh_.aVal[static_cast<std::size_t>(b + u)];
+    // NNCRD of X referenced on E: each community's mean distance to its
+    // nearest neighbours on E (fixed, found once), in their order.
+    for (int i = 0; i < n; ++i) {
+      const int b = sh_.nnStart[Z(i)], e = sh_.nnStart[Z(i) + 1];
+      double v = 0.0;
+      if (b < e) {
+        double sum = 0.0;
+        for (int t = b; t < e; ++t) sum += dx.c[PairIndex(n, i, sh_.nnIdx[Z(t)])];
+        v = sum / (e - b);
       }
-      // Per OTU the sum over the OTUs after it, in independent partial sums
-      // (one running sum would wait on every addition).
-      const int* pl = place_.data();
-      const double* pr = prop_.data();
-      double q = 0.0;
-      for (int u = 0; u + 1 < cnt; ++u)
-        q += pr[u] * GatherDot(sh_.delta[pl[u]], pl + u + 1, pr + u + 1, cnt - u - 1);
-      const double r = 2.0 * q;
-      nul_.R[static_cast<std::size_t>(c)] = r;
+      nul_.nncrd[Z(i)] = v;
+    }
+    if (full_) Unpack(n, dx, nul_.DX);
+    Centre(dx);
+
+    for (int c = 0; c < n; ++c) {
+      const double r = 2.0 * qb_[Z(c) * kLanes + Z(lane)];
+      nul_.R[Z(c)] = r;
       nul_.Rcol[c][0] = nul_.Rrow[0][c] = r;
     }
 
-    // NNCRD of X referenced on E, then its residuals on OTU richness.
-    NNCRD(n, in.DE, nul_.DX, nul_.nncrd.data());
-    for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.nncrd[static_cast<std::size_t>(c)];
-    Regression_ResidualsSelect(n, 1, 1, nul_.Vcol, nul_.richnessCol, nul_.residualCol, nullptr);
+    // The NNCRD's residuals on OTU richness.
+    for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.nncrd[Z(c)];
+    Regression_ResidualsSelect(n, 1, richnessSlope_, nul_.Vcol, nul_.richnessCol, nul_.residualCol, nullptr);
     for (int c = 0; c < n; ++c) nul_.Vcol[c][0] = nul_.Vrow[0][c] = nul_.residualCol[c][0];
     if (mantelFn_) {
-      Pack(n, nul_.DX, packs_[1]);
       PackAbsDifferences(n, nul_.Rcol, nul_.DR, packs_[2]);
       PackAbsDifferences(n, nul_.Vcol, nul_.DV, packs_[3]);
-    } else {
+    }
+    if (full_) {
       ResemblanceLib(n, 1, nul_.Rcol, nul_.DR, 1, 2, nullptr, 0.0, 0.0, 1, false);
       ResemblanceLib(n, 1, nul_.Vcol, nul_.DV, 1, 2, nullptr, 0.0, 0.0, 1, false);
+    }
+    if (mantelFn_) {
+      // The dot products of every Mantel statistic the correlations will ask
+      // for, in one pass over the packed matrices.
+      for (std::size_t k = 0; k < callA_.size(); ++k) {
+        const Packed* pa = Find(callA_[k]);
+        const Packed* pb = Find(callB_[k]);
+        callX_[k] = pa && pb ? pa->c.data() : nullptr;
+        callY_[k] = pa && pb ? pb->c.data() : nullptr;
+      }
+      int live = 0;
+      for (std::size_t k = 0; k < callA_.size(); ++k)
+        if (callX_[k] != nullptr) {
+          liveX_[Z(live)] = callX_[k];
+          liveY_[Z(live)] = callY_[k];
+          ++live;
+        }
+      static const auto multi = HasAvx512() ? MultiDotAvx512 : MultiDotPlain;
+      multi(Pairs(n), live, liveX_.data(), liveY_.data(), liveDots_.data());
+      for (std::size_t k = 0, j = 0; k < callA_.size(); ++k)
+        if (callX_[k] != nullptr) dots_[k] = liveDots_[j++];
     }
     NullCorrelations(in, nul_, sh_.separateCov ? *sh_.obs : nul_, sh_.separateCov, 0.0, r_,
                      mantelFn_ ? &mantelFn_ : nullptr);
@@ -424,6 +740,107 @@ class FastMantelWorker : public NullWorker {
   }
 
  private:
+  static std::size_t PairIndex(int n, int i, int j) {
+    if (i > j) std::swap(i, j);
+    // Row i of the upper triangle starts after i rows of n - 1, n - 2, ...
+    // pairs.
+    return Z(i) * Z(2 * n - i - 1) / 2 + Z(j - i - 1);
+  }
+
+  // The whole symmetric matrix from its packed values (before centring).
+  static void Unpack(int n, const Packed& p, Matrix<double>& D) {
+    std::size_t k = 0;
+    for (int i = 0; i < n; ++i) {
+      D[i][i] = 0.0;
+      for (int j = i + 1; j < n; ++j) D[i][j] = D[j][i] = p.c[k++];
+    }
+  }
+
+  // G = W_p K W_p': H = W_p K panel by panel of K, then the upper triangle of
+  // G = H W_p' panel by panel of H' (communities in groups of kLanes).
+  void Gram(int n, int s, const int* perm) {
+    for (std::size_t t = 0; t < off_.size(); ++t) off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
+    const int* ws = sh_.wStart.data();
+    const double* wv = sh_.wVal.data();
+    // Two panels at a time: the places and weights of a community are read
+    // once for both (each panel's sums are those of PanelCombine).
+    int p = 0;
+    for (; p + 2 <= sh_.Kp.panels; p += 2) {
+      const double *pa = sh_.Kp.Panel(p), *pb = sh_.Kp.Panel(p + 1);
+      for (int c = 0; c < n; ++c)
+        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, H_[c] + p * kLanes,
+                      H_[c] + (p + 1) * kLanes);
+    }
+    for (; p < sh_.Kp.panels; ++p) {
+      const double* panel = sh_.Kp.Panel(p);
+      for (int c = 0; c < n; ++c)
+        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, H_[c] + p * kLanes);
+    }
+    // H' in panels of kLanes communities (the missing communities of the
+    // last panel stay zero).
+    static const auto transpose = HasAvx512() ? Transpose8Avx512 : Transpose8Plain;
+    for (int q = 0; q < nPanels_; ++q) {
+      double* panel = Ht_.Panel(q);
+      const int c0 = q * kLanes, c1 = std::min(n, c0 + kLanes);
+      if (c1 - c0 == kLanes) {
+        const double* rows[kLanes];
+        for (int l = 0; l < kLanes; ++l) rows[l] = H_[c0 + l];
+        int k = 0;
+        for (; k + kLanes <= s; k += kLanes) transpose(rows, k, panel + Z(k) * kLanes);
+        for (; k < s; ++k)
+          for (int l = 0; l < kLanes; ++l) panel[Z(k) * kLanes + Z(l)] = rows[l][k];
+      } else {
+        for (int k = 0; k < s; ++k)
+          for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
+      }
+    }
+    int q = 0;
+    for (; q + 2 <= nPanels_; q += 2) {
+      const double *pa = Ht_.Panel(q), *pb = Ht_.Panel(q + 1);
+      const int last = std::min(n, (q + 2) * kLanes);
+      for (int c = 0; c < last; ++c)
+        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, G_[c] + q * kLanes,
+                      G_[c] + (q + 1) * kLanes);
+    }
+    for (; q < nPanels_; ++q) {
+      const double* panel = Ht_.Panel(q);
+      const int last = std::min(n, (q + 1) * kLanes);
+      for (int c = 0; c < last; ++c)
+        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, G_[c] + q * kLanes);
+    }
+    for (int c = 0; c < n; ++c) diag_[Z(c)] = G_[c][c];
+  }
+
+  // Half the Rao entropies of up to kLanes permutations into the lanes of qb_
+  // (the lanes past count repeat the first permutation). Over the pairs of
+  // OTUs present in each community, OTU by OTU so that the OTU's row of pair
+  // differences of every lane stays in the cache: for each community holding
+  // the OTU, its pairs with the OTUs after it in the community's list.
+  void RaoBatch(int count, const IterationDraw* draws) {
+    const int s = in().nOTUs;
+    for (int l = 0; l < kLanes; ++l) {
+      const int* perm = draws[l < count ? l : 0].perm;
+      for (int j = 0; j < s; ++j) pb_[Z(j) * kLanes + Z(l)] = perm[j] - 1;
+    }
+    std::fill(qb_.begin(), qb_.end(), 0.0);
+    // The gathers take 32-bit places in delta.
+    const auto row = HasAvx512() && sh_.delta.size() < (std::size_t{1} << 31) ? RaoRowAvx512 : RaoRowPlain;
+    static const auto tail = HasAvx512() ? RaoTailAvx512 : RaoTailPlain;
+    const int* idx = sh_.aIdx.data();
+    const double* val = sh_.aVal.data();
+    double* buf = buf_.Panel(0);
+    for (int i = 0; i < s; ++i) {
+      row(i, s, pb_.data(), sh_.delta.data(), buf);
+      for (int t = sh_.byOtuStart[Z(i)]; t < sh_.byOtuStart[Z(i) + 1]; ++t) {
+        const int c = sh_.byOtuComm[Z(t)], g = sh_.byOtuPlace[Z(t)];
+        const int cnt = sh_.aStart[Z(c) + 1] - g - 1;
+        if (cnt > 0) tail(cnt, idx + g + 1, val + g + 1, buf, val[g], qb_.data() + Z(c) * kLanes);
+      }
+    }
+  }
+
+  const PermTest_FunctionalPhyl_Correl_Input& in() const { return *sh_.in; }
+
   const Packed* Find(const double* const* D) const {
     for (const Packed& p : packs_)
       if (p.D == D) return p.ok ? &p : nullptr;
@@ -431,13 +848,21 @@ class FastMantelWorker : public NullWorker {
   }
 
   const FastMantelShared& sh_;
-  int sPad_ = 0, nPad_ = 0;
+  int nPanels_ = 0, richnessSlope_ = 1;
+  bool full_ = false;  // the null resemblance matrices are needed whole
   std::vector<Packed> packs_;
   MantelFunction mantelFn_;
+  // The Mantel statistics the correlations ask for (their matrices), and per
+  // permutation their packed values (null when not packed) and dot products.
+  std::vector<const double*const*> callA_, callB_;
+  std::vector<const double*> callX_, callY_, liveX_, liveY_;
+  std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
-  Matrix<double> H_, Ht_, G_;
-  std::vector<int> rows_, place_;
-  std::vector<double> prop_;
+  Matrix<double> H_, G_;
+  Panels Ht_;
+  std::vector<double> diag_, qb_, tt_, tz_;
+  std::vector<int> off_, offA_, pb_;
+  Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
 };
 
@@ -471,23 +896,58 @@ bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in) {
 FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& input,
                                    const FunctionalPhyl_Stats_Lib_Input& observed, bool separate)
     : in(&input), obs(&observed), separateCov(separate) {
-  const int s = input.nOTUs, k = input.nTypes;
-  K.Resize(s, RoundUp(s));
+  const int n = input.ncsm, s = input.nOTUs, k = input.nTypes;
+  // K = U U' in panels of its columns, from U' in panels of its columns:
+  // K[a][panel p] = sum over t of U[a][t] U'[t][panel p].
+  Panels Ut;
+  Ut.Resize(k, s);
+  for (int t = 0; t < k; ++t)
+    for (int b = 0; b < s; ++b) Ut.Panel(b / kLanes)[Z(t) * kLanes + Z(b % kLanes)] = input.U[b][t];
+  std::vector<int> dense(Z(k));
+  for (int t = 0; t < k; ++t) dense[Z(t)] = t * kLanes;
+  Kp.Resize(s, s);
+  for (int p = 0; p < Kp.panels; ++p)
+    for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
+  Bp.Resize(s, input.nch);
   for (int a = 0; a < s; ++a)
-    for (int b = a; b < s; ++b) {
-      double g = 0.0;
-      for (int t = 0; t < k; ++t) g += input.U[a][t] * input.U[b][t];
-      K[a][b] = K[b][a] = g;
-    }
-  delta.Resize(s, s);
+    for (int j = 0; j < input.nch; ++j) Bp.Panel(j / kLanes)[Z(a) * kLanes + Z(j % kLanes)] = input.B[a][j];
+  delta.assign(Z(s) * Z(s), 0.0);
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       double d = 1.0 - input.Sb[a][b];
       if (input.sqrtDissimOpt_RaoTraits) d = d > 0.0 ? std::sqrt(d) : 0.0;
-      delta[a][b] = delta[b][a] = d;
+      delta[Z(a) * Z(s) + Z(b)] = delta[Z(b) * Z(s) + Z(a)] = d;
     }
-  Sparse(input.ncsm, s, input.W, wStart, wIdx, wVal);
-  Sparse(input.ncsm, s, input.Wadj, aStart, aIdx, aVal);
+  Sparse(n, s, input.W, wStart, wIdx, wVal);
+  Sparse(n, s, input.Wadj, aStart, aIdx, aVal);
+  // The communities holding each OTU, with the OTU's place in their lists.
+  byOtuStart.assign(Z(s) + 1, 0);
+  for (int i : aIdx) ++byOtuStart[Z(i) + 1];
+  for (int i = 0; i < s; ++i) byOtuStart[Z(i) + 1] += byOtuStart[Z(i)];
+  byOtuComm.resize(aIdx.size());
+  byOtuPlace.resize(aIdx.size());
+  std::vector<int> next(byOtuStart.begin(), byOtuStart.end() - 1);
+  for (int c = 0; c < n; ++c)
+    for (int g = aStart[Z(c)]; g < aStart[Z(c) + 1]; ++g) {
+      const int at = next[Z(aIdx[Z(g)])]++;
+      byOtuComm[Z(at)] = c;
+      byOtuPlace[Z(at)] = g;
+    }
+  // The nearest neighbours of each community on E (all of them when tied),
+  // as the NNCRD finds them.
+  nnStart.assign(Z(n) + 1, 0);
+  nnIdx.clear();
+  for (int i = 0; i < n; ++i) {
+    int nearest = -1;
+    for (int j = 0; j < n; ++j) {
+      if (j == i || input.DE[i][j] == kMissingValue) continue;
+      if (nearest < 0 || input.DE[i][j] < input.DE[i][nearest]) nearest = j;
+    }
+    if (nearest >= 0)
+      for (int j = 0; j < n; ++j)
+        if (j != i && input.DE[i][j] == input.DE[i][nearest]) nnIdx.push_back(j);
+    nnStart[Z(i) + 1] = static_cast<int>(nnIdx.size());
+  }
 }
 
 std::unique_ptr<NullWorker> MakeFastMantelWorker(const FastMantelShared& shared) {

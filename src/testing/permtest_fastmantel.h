@@ -10,6 +10,7 @@
 // - X enters the statistics only through its Euclidean distances, which need
 //   only the Gram matrix G = X X' = W_p K W_p', K = U U' being fixed.
 // - W is mostly zeros: each community is a short list of (OTU, abundance).
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -27,17 +28,46 @@ namespace kalios {
 // and no empty community.
 bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in);
 
+// A matrix kept as panels of kLanes columns, each panel rows x kLanes
+// contiguous: the rows of one panel that a sparse combination reads (a few
+// tens of kilobytes) stay in the first-level cache while every community
+// passes, and a row of a panel is one aligned cache line.
+struct PanelMatrix {
+  static constexpr int kLanes = 8;
+  int rows = 0, panels = 0;
+  std::vector<double> store;
+  double* base = nullptr;  // the first place of store on a 64-byte boundary
+  void Resize(int r, int cols) {
+    rows = r;
+    panels = (cols + kLanes - 1) / kLanes;
+    store.assign(static_cast<std::size_t>(panels) * static_cast<std::size_t>(r) * kLanes + kLanes, 0.0);
+    const auto addr = reinterpret_cast<std::uintptr_t>(store.data());
+    base = store.data() + ((64 - addr % 64) % 64) / sizeof(double);
+  }
+  double* Panel(int p) { return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes; }
+  const double* Panel(int p) const {
+    return base + static_cast<std::size_t>(p) * static_cast<std::size_t>(rows) * kLanes;
+  }
+};
+
 // The data the fast workers share, computed once.
 struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
-  Matrix<double> K;      // U U', nOTUs x (nOTUs padded with zero columns to whole kernel blocks)
-  Matrix<double> delta;  // Rao pair differences from Sb, full and symmetric
+  PanelMatrix Bp;             // the traits B (nOTUs x nch)
+  PanelMatrix Kp;             // U U' (nOTUs x nOTUs, the last panel padded with zeros)
+  std::vector<double> delta;  // Rao pair differences from Sb, nOTUs x nOTUs by rows, symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
   // places [start[c], start[c + 1]) of idx (0-based OTU) and val.
   std::vector<int> wStart, wIdx, aStart, aIdx;
   std::vector<double> wVal, aVal;
+  // OTU i is in the communities byOtuComm[k], at place byOtuPlace[k] of aIdx,
+  // for k in [byOtuStart[i], byOtuStart[i + 1]).
+  std::vector<int> byOtuStart, byOtuComm, byOtuPlace;
+  // The nearest neighbours on E of community c (ties included), ascending:
+  // nnIdx[k] for k in [nnStart[c], nnStart[c + 1]).
+  std::vector<int> nnStart, nnIdx;
 
   FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& input, const FunctionalPhyl_Stats_Lib_Input& observed,
                    bool separate);

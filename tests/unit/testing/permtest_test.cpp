@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numeric>
 #include <sstream>
 #include <vector>
@@ -384,39 +385,44 @@ namespace {
 
 // The faster route of the Mantel mode gives the statistics of the general
 // route to rounding, for the first matrix alone or all matrices randomized,
-// and for the Rd statistic.
+// and for the Rd statistic; the second size spans several column panels of
+// the fast kernels with partial ones at the ends.
 TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
-  for (char stat : {'m', 'r'}) {
-    for (bool oneMatrix : {false, true}) {
-      for (bool nonPar : {false, true}) {
-        Data a(11, 8, false, 12), b(11, 8, false, 12);
-        for (Data* d : {&a, &b}) {
-          d->rec.opt_MatrixCorr = stat;
-          d->rec.oneMatrixPermPartialCorr = oneMatrix;
-          d->rec.nonParametricSES_opt = nonPar;
-          d->rec.sqrtDissimOpt_RaoTraits = oneMatrix;
-          d->rec.niter = 80;
-        }
-        ASSERT_TRUE(FastMantelApplies(a.rec));
-        PermTestOptions fast, general, fast3;
-        general.fastPath = false;
-        fast.threads = 1;
-        fast3.threads = 3;
-        RandomGenerator ra(21), rb(21), rc(21);
-        PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
-        PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
-        Data c(11, 8, false, 12);
-        c.rec = a.rec;
-        c.rec.B = c.B;  // same values, own copies
-        PermTest_FunctionalPhyl_Correl(&c.rec, rc, fast3);
-        ExpectSameResults(a.rec, c.rec);
-        for (int k = 0; k < kNumPermStats; ++k) {
-          EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << stat << oneMatrix << kPermStatNamesA[k];
-          EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12) << kPermStatNamesB[k];
-          EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
-          EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
-          EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
-          EXPECT_EQ(a.rec.asymProbStat[k], b.rec.asymProbStat[k]) << kPermStatNamesB[k];
+  const std::pair<int, int> sizes[] = {{11, 8}, {27, 21}};
+  for (auto [n, s] : sizes) {
+    for (char stat : {'m', 'r'}) {
+      for (bool oneMatrix : {false, true}) {
+        for (bool nonPar : {false, true}) {
+          if (n > 11 && nonPar) continue;
+          Data a(n, s, false, 12), b(n, s, false, 12);
+          for (Data* d : {&a, &b}) {
+            d->rec.opt_MatrixCorr = stat;
+            d->rec.oneMatrixPermPartialCorr = oneMatrix;
+            d->rec.nonParametricSES_opt = nonPar;
+            d->rec.sqrtDissimOpt_RaoTraits = oneMatrix;
+            d->rec.niter = 80;
+          }
+          ASSERT_TRUE(FastMantelApplies(a.rec));
+          PermTestOptions fast, general, fast3;
+          general.fastPath = false;
+          fast.threads = 1;
+          fast3.threads = 3;
+          RandomGenerator ra(21), rb(21), rc(21);
+          PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
+          PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+          Data c(n, s, false, 12);
+          c.rec = a.rec;
+          c.rec.B = c.B;  // same values, own copies
+          PermTest_FunctionalPhyl_Correl(&c.rec, rc, fast3);
+          ExpectSameResults(a.rec, c.rec);
+          for (int k = 0; k < kNumPermStats; ++k) {
+            EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << stat << oneMatrix << kPermStatNamesA[k];
+            EXPECT_CLOSE_TOL(a.rec.sesStat[k], b.rec.sesStat[k], 1e-10, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+            EXPECT_EQ(a.rec.asymProbStat[k], b.rec.asymProbStat[k]) << kPermStatNamesB[k];
+          }
         }
       }
     }
@@ -428,6 +434,63 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
 
 namespace kalios {
 namespace {
+
+// A pair of communities left out of DE: the fast route hands the statistics
+// with DE to the general Mantel statistic, which then needs every null
+// resemblance matrix whole.
+TEST(PermTest, FastRouteWithPairsLeftOutOfDE) {
+  Data a(13, 9, false, 4), b(13, 9, false, 4);
+  for (Data* d : {&a, &b}) {
+    d->DE[2][5] = d->DE[5][2] = -999;
+    d->rec.niter = 60;
+  }
+  ASSERT_TRUE(FastMantelApplies(a.rec));
+  PermTestOptions fast, general;
+  general.fastPath = false;
+  RandomGenerator ra(8), rb(8);
+  PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
+  PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+  for (int k = 0; k < kNumPermStats; ++k) {
+    EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << kPermStatNamesA[k];
+    EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
+  }
+}
+
+// The fast worker evaluates several permutations together; each one's values
+// must not depend on its companions (or the thread count would change them).
+TEST(FastMantelWorker, BatchCompanionsLeaveTheValuesAlone) {
+  Data d(19, 13, false, 5);
+  FunctionalPhyl_Stats_Lib_Input obs;
+  FunctionalPhyl_Stats_Lib(&d.rec, &obs);
+  FastMantelShared shared(d.rec, obs, false);
+  std::unique_ptr<NullWorker> worker = MakeFastMantelWorker(shared);
+  ASSERT_GT(worker->BatchSize(), 1);
+  const int count = worker->BatchSize() + 3;  // a full batch and part of one
+  RandomGenerator g(3);
+  Matrix<int> perms(count, d.s);
+  std::vector<IterationDraw> draws(static_cast<std::size_t>(count));
+  const int width = kNumObsStats + kNumFunctionalStats;
+  Matrix<double> together(count, width), alone(1, width);
+  std::vector<double*> rows(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    std::iota(perms[k], perms[k] + d.s, 1);
+    RndListSpecified(g, d.s, perms[k]);
+    draws[static_cast<std::size_t>(k)].perm = perms[k];
+    draws[static_cast<std::size_t>(k)].permLength = d.s;
+    rows[static_cast<std::size_t>(k)] = together[k];
+  }
+  worker->EvaluateBatch(count, draws.data(), rows.data(), nullptr, nullptr);
+  for (int k = 0; k < count; ++k) {
+    worker->Evaluate(draws[static_cast<std::size_t>(k)], alone[0], nullptr, nullptr);
+    for (int q = 0; q < width; ++q) EXPECT_EQ(together[k][q], alone[0][q]) << k << " " << q;
+  }
+  // The identity ordering gives back the observed statistics.
+  std::iota(perms[0], perms[0] + d.s, 1);
+  worker->Evaluate(draws[0], alone[0], nullptr, nullptr);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_RE], obs[kS_RE]);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_XE_T], obs[kS_XE_T]);
+  EXPECT_CLOSE(alone[0][kNumObsStats + kS_VE], obs[kS_VE]);
+}
 
 TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
   Data d(6, 5, false, 13);
