@@ -7,7 +7,7 @@
 #include "session/dataset.h"
 #include "session/formda.h"
 #include "session/partition.h"
-#include "session/species.h"
+#include "session/taxon_names.h"
 #include "session/track.h"
 #include "shell/app.h"
 #include "shell/cformat.h"

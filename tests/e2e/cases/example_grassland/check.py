@@ -19,5 +19,5 @@ def check(workdir, stdout, stderr, status, fixtures):
     lines = open(os.path.join(workdir, "grasslandFormda.txt")).read().split("\n")
     assert lines[1].strip() == "6" and lines[6].strip() == "24" and lines[8].strip() == "30", lines[:9]
     at = lines.index("30 ", 9)  # species names follow the E block
-    assert lines[at + 1] == "species.txt ", lines[at + 1]
+    assert lines[at + 1] == "names.txt ", lines[at + 1]
     assert lines[at + 2] == "Feru Festuca rubra", lines[at + 2]

@@ -1,4 +1,4 @@
-#include "session/species.h"
+#include "session/taxon_names.h"
 
 #include <cctype>
 
