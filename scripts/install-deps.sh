@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config python3 libgsl-dev libopenblas-dev libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ pkg-config python3 libgsl-dev libgtest-dev libgmock-dev
           libbenchmark-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
