@@ -125,3 +125,17 @@ def case_dir():
 def load_expected(fixtures, name):
     with open(os.path.join(fixtures, name, "expected.json")) as f:
         return json.load(f)
+
+
+def check_reference_run(workdir, stdout, stderr, status, fixtures, name):
+    """A fixture data set run with its own answers: a clean run whose results
+    file matches the reference values; returns the results text."""
+    assert status == 0, status
+    assert stderr == "", stderr
+    assert f"\n\nResults on file {name}Prinda.txt\n" in stdout
+    text = open(os.path.join(workdir, f"{name}Prinda.txt")).read()
+    assert text.startswith("\nCHARACTER-BASED COMMUNITY ANALYSIS"), "no version line"
+    check_against_expected(text, load_expected(fixtures, name), 99)
+    assert not [n for n in os.listdir(workdir) if ".tmp" in n], "temporary file left behind"
+    assert not os.path.exists(os.path.join(workdir, f"{name}RDa.txt")), "intermediate results not asked for"
+    return text

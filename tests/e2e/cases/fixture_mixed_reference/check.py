@@ -6,11 +6,4 @@ import prinda  # noqa: E402
 
 
 def check(workdir, stdout, stderr, status, fixtures):
-    assert status == 0, status
-    assert stderr == "", stderr
-    assert "\n\nResults on file mixedPrinda.txt\n" in stdout
-    text = open(os.path.join(workdir, "mixedPrinda.txt")).read()
-    assert text.startswith("\nCHARACTER-BASED COMMUNITY ANALYSIS"), "no version line"
-    prinda.check_against_expected(text, prinda.load_expected(fixtures, "mixed"), 99)
-    assert not [n for n in os.listdir(workdir) if ".tmp" in n], "temporary file left behind"
-    assert not os.path.exists(os.path.join(workdir, "mixedRDa.txt")), "intermediate results not asked for"
+    prinda.check_reference_run(workdir, stdout, stderr, status, fixtures, "mixed")

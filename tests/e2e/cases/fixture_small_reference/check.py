@@ -6,14 +6,7 @@ import prinda  # noqa: E402
 
 
 def check(workdir, stdout, stderr, status, fixtures):
-    assert status == 0, status
-    assert stderr == "", stderr
-    assert "\n\nResults on file smallPrinda.txt\n" in stdout
-    text = open(os.path.join(workdir, "smallPrinda.txt")).read()
-    assert text.startswith("\nCHARACTER-BASED COMMUNITY ANALYSIS"), "no version line"
-    prinda.check_against_expected(text, prinda.load_expected(fixtures, "small"), 99)
-    assert not [n for n in os.listdir(workdir) if ".tmp" in n], "temporary file left behind"
-    assert not os.path.exists(os.path.join(workdir, "smallRDa.txt")), "intermediate results not asked for"
+    text = prinda.check_reference_run(workdir, stdout, stderr, status, fixtures, "small")
     # The null phylogenetic signal sets permuted traits against the fixed
     # phylogeny, so its null distribution is not a single point.
     bf = [line for line in text.splitlines() if "ro(BF) = " in line][0].split("\t")
