@@ -15,7 +15,6 @@
 
 #include "numlib/matrix.h"
 #include "shell/abort.h"
-#include "shell/shell.h"
 
 namespace kalios {
 namespace {
@@ -175,7 +174,6 @@ bool SingValueDecomp(int m, int n, const double* const* A, double** U, double* S
   GslMatrixPtr v = NewGslMatrix(n, n);
   GslVectorPtr s = NewGslVector(n);
   GslVectorPtr work = NewGslVector(n);
-  HandleEventInfoWhere("SingValueDecomp");
   if (gsl_linalg_SV_decomp(a.get(), v.get(), s.get(), work.get()) != GSL_SUCCESS) return false;
   for (int i = 0; i < m; ++i)
     for (int j = 0; j < n; ++j) U[i][j] = gsl_matrix_get(a.get(), i, j);
@@ -299,7 +297,6 @@ void sort2(unsigned long n, double* arr, double* brr) {
       ir = istack[jstack--];
       l = istack[jstack--];
     } else {
-      HandleEventInfoWhere("sort");
       // Median of first, middle and last as the partitioning element, which
       // ends in arr[l]; arr[l + 1] <= it <= arr[ir] act as sentinels.
       const long k = (l + ir) >> 1;
@@ -357,7 +354,6 @@ namespace {
 int Product(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C,
             bool markEmpty) {
   if (c1 != r2) return 1;
-  HandleEventInfoWhere("MatrixProd");
   // Rows are computed into a buffer first so that C may share storage with A.
   std::vector<double> row(static_cast<size_t>(c2 > 0 ? c2 : 0));
   for (int i = 0; i < r1; ++i) {
@@ -393,7 +389,6 @@ void ScalarMatrixProd(int r, int c, double k, const double* const* A, double** B
 
 int MatrixSum(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C, int k) {
   if (r1 != r2 || c1 != c2) return 1;
-  HandleEventInfoWhere("MatrixSum");
   for (int i = 0; i < r1; ++i)
     for (int j = 0; j < c1; ++j) C[i][j] = A[i][j] + k * B[i][j];
   return 0;

@@ -21,9 +21,6 @@ struct ShellState {
   int optmain1 = 0;  // last session-menu choice, upper case
   int optmain = 0;   // last analysis-menu choice, upper case
   int dirtyOrig = 0; // 1 after an analysis: the data set must be reloaded
-  int is40CharLine = 0;
-  int is80CharLine = 0;
-  double t2 = 0;     // process-clock seconds of the last progress line
 };
 
 // Preferences with the defaults the program starts with; the preferences file

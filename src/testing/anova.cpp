@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/shell.h"
 
 namespace kalios {
 namespace {
@@ -54,7 +53,6 @@ double BetweenGrSqDissim(int n, const double* const* D, const int* partition, do
 
   double ssb = sst;
   for (int start : runStart) {
-    HandleEventInfoWhere("BetweenGrSqDissim");
     int end = start + 1;
     while (end < m && partition[order[end]] == partition[order[start]]) ++end;
     double s = 0.0;

@@ -1,4 +1,4 @@
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 
 #include <gtest/gtest.h>
 
