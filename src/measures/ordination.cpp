@@ -169,13 +169,6 @@ void ProdToSqDist(int n, const double* const* S, double** D) {
   for (int i = 0; i < n; ++i) D[i][i] = 0.0;
 }
 
-void CorrToSqDist(int n, const double* const* R, double** D) {
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) D[i][j] = D[j][i] = 2.0 * (1.0 - R[i][j]);
-    D[i][i] = 0.0;
-  }
-}
-
 void ProbToDissim(int n, const double* const* P, double** D) {
   for (int i = 0; i < n; ++i)
     for (int j = i; j < n; ++j) D[i][j] = D[j][i] = 1.0 - P[i][j];

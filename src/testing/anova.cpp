@@ -14,18 +14,6 @@ inline bool Selected(const int* select, int i) { return !select || select[i] == 
 
 }  // namespace
 
-double WithinGrSqDissim(int n, const double* const* D, const int* member, bool alreadySquared) {
-  int m = 0;
-  double s = 0.0;
-  for (int i = 0; i < n; ++i) {
-    if (member[i] != 1) continue;
-    ++m;
-    for (int j = i + 1; j < n; ++j)
-      if (member[j] == 1) s += Sq(D[i][j], alreadySquared);
-  }
-  return m > 0 ? s / m : 0.0;
-}
-
 double BetweenGrSqDissim(int n, const double* const* D, const int* partition, double* SSb, double* SSt,
                          const int* select, bool alreadySquared) {
   // The selected objects ordered by label and, within a label, by position:

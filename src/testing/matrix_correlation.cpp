@@ -264,13 +264,6 @@ double RVcoeff(int n, int p, int q, const double* const* A, const double* const*
   return FiniteOrZero(ab / std::sqrt(aa * bb));
 }
 
-double vecProd(int n, const double* const* A, const double* const* B) {
-  double s = 0.0;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) s += A[i][j] * B[i][j];
-  return s;
-}
-
 double PartialCorrelation(double rxy, double rxz, double ryz) {
   // A perfect correlation with the covariate, of either sign, leaves no
   // residual variation to correlate.
