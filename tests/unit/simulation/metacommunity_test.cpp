@@ -1,0 +1,398 @@
+#include "simulation/metacommunity.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shell/cformat.h"
+#include "simulation/logistic.h"
+#include "simulation/step_files.h"
+#include "support/compare.h"
+#include "support/scripted.h"
+#include "support/tempdir.h"
+
+namespace kalios {
+namespace {
+
+using test::Close;
+using testing::ReadAll;
+using testing::TempDir;
+using Record = MetacommunitySimulation_Input;
+
+struct Design {
+  int sites = 6, otus = 5, traits = 2, factors = 2;
+  bool pairs = false, effects = true;
+  int steps = 40, perSite = 10;
+  unsigned seed = 11;
+};
+
+void SetCurve(RandomGenerator& g, double* param, double lo, double hi) {
+  param[0] = RndLogisticCentre(g, lo, hi);
+  param[1] = RndLogisticSlopeAdjusted(g, -3.0, -1.0, param[0]);
+}
+
+// A random design with curves that let most arrivals establish.
+Record MakeRecord(const Design& d) {
+  Record in;
+  SizeMetacommunitySimulation_Input(&in, d.sites, d.otus, d.traits, d.factors, d.pairs);
+  RandomGenerator g(d.seed);
+  in.nSteps = d.steps;
+  in.stepsPerYear = 4;
+  in.maxIndividuals = d.perSite * d.sites;
+  in.recordThreshold = 0.5;
+  for (int j = 0; j < d.otus; ++j) {
+    for (int k = 0; k < d.traits; ++k) in.traits[j][k] = g.Uniform() * 4 - 2;
+    in.maxLifespan[static_cast<std::size_t>(j)] = 2 + static_cast<int>(g.UniformInt(5));
+    SetCurve(g, in.dispersalParam[j], 0.3, 0.9);
+    SetCurve(g, in.densityParam[j], 0.3, 0.9);
+    SetCurve(g, in.ageParam[j], 0.5, 0.9);
+    for (int k = 0; k < d.traits; ++k) SetCurve(g, in.survivalParam[k][j], 0.6, 0.95);
+  }
+  for (int k = 0; k < d.traits; ++k)
+    for (int p = 0; p < in.nPredictors; ++p) in.responseParam[k][p] = g.Uniform() * 2 - 1;
+  for (int f = 0; f < d.factors; ++f)
+    for (int k = 0; k < d.traits; ++k) in.effectParam[f][k] = d.effects ? g.Uniform() * 4 - 2 : 0.0;
+  std::vector<double> x(static_cast<std::size_t>(d.sites)), y(x);
+  for (int i = 0; i < d.sites; ++i) x[static_cast<std::size_t>(i)] = g.Uniform(), y[static_cast<std::size_t>(i)] = g.Uniform();
+  double largest = 0;
+  for (int i = 0; i < d.sites; ++i)
+    for (int k = 0; k < d.sites; ++k) {
+      in.siteDist[i][k] = std::hypot(x[static_cast<std::size_t>(i)] - x[static_cast<std::size_t>(k)],
+                                     y[static_cast<std::size_t>(i)] - y[static_cast<std::size_t>(k)]);
+      largest = std::fmax(largest, in.siteDist[i][k]);
+    }
+  for (int i = 0; i < d.sites; ++i) {
+    for (int k = 0; k < d.sites; ++k) in.siteDist[i][k] /= largest;
+    for (int f = 0; f < d.factors; ++f) in.ecosystem[f][i] = g.Uniform() * 2 - 1;
+    SetCurve(g, in.inertiaParam[i], 0.2, 0.8);
+  }
+  int row = d.factors;
+  for (int f = 0; f < d.factors; ++f)
+    for (int h = f + 1; h < d.factors && d.pairs; ++h, ++row)
+      for (int i = 0; i < d.sites; ++i) in.ecosystem[row][i] = in.ecosystem[f][i] * in.ecosystem[h][i];
+  return in;
+}
+
+void Simulate(Record& in, unsigned long seed, const MetacommunityOptions& options = {}) {
+  RandomGenerator rng(seed);
+  ASSERT_TRUE(MetacommunitySimulation(&in, rng, options));
+}
+
+// The "%g" fields that follow `key` on the lines of a step file.
+std::vector<std::string> Fields(const std::string& text, const std::string& key) {
+  std::vector<std::string> out;
+  for (std::size_t p = text.find(key); p != std::string::npos; p = text.find(key, p + 1)) {
+    const std::size_t start = p + key.size();
+    out.push_back(text.substr(start, text.find_first_of("\t\n", start) - start));
+  }
+  return out;
+}
+
+// The first broken bookkeeping rule, empty when the counts, totals, birth
+// lists, ages and pair rows all agree.
+std::string Violation(const Record& in, int t) {
+  const MetacommunityWork& work = in.work;
+  int total = 0;
+  for (int i = 0; i < in.nSites; ++i) {
+    double siteSum = 0, siteBirths = 0, weights = 0;
+    for (int j = 0; j < in.nOTUs; ++j) {
+      const std::vector<int>& list = work.Births(i, j);
+      if (static_cast<double>(list.size()) != in.w[i][j]) return Format("list size %d %d", i, j);
+      for (std::size_t b = 0; b < list.size(); ++b)
+        if (list[b] < 1 || list[b] > t || (b > 0 && list[b - 1] >= list[b])) return Format("birth order %d %d", i, j);
+      const double births = std::accumulate(list.begin(), list.end(), 0.0);
+      if (births != work.birthSum[i][j]) return Format("birth sum %d %d", i, j);
+      const double age = list.empty() ? 0.0 : (t - births / list.size()) / in.stepsPerYear;
+      if (!Close(in.averageAge[i][j], age)) return Format("age %d %d", i, j);
+      siteSum += in.w[i][j];
+      siteBirths += births;
+      weights += in.wAgeWeighted[i][j];
+    }
+    if (siteSum != in.abundanceSite[static_cast<std::size_t>(i)]) return Format("site total %d", i);
+    if (siteBirths != work.birthSum[i][in.nOTUs]) return Format("site birth sum %d", i);
+    if (!Close(weights, 1.0) && weights != 0.0) return Format("unit row %d", i);
+    total += in.abundanceSite[static_cast<std::size_t>(i)];
+  }
+  for (int j = 0; j < in.nOTUs; ++j) {
+    double otuSum = 0, otuBirths = 0;
+    for (int i = 0; i < in.nSites; ++i) otuSum += in.w[i][j], otuBirths += work.birthSum[i][j];
+    if (otuSum != in.w[in.nSites][j] || otuBirths != work.birthSum[in.nSites][j]) return Format("OTU total %d", j);
+  }
+  if (total != in.totalAbundance) return "metacommunity total";
+  int row = in.nFactors;
+  for (int f = 0; f < in.nFactors; ++f)
+    for (int h = f + 1; h < in.nFactors && in.doubleInteractions; ++h, ++row)
+      for (int i = 0; i < in.nSites; ++i)
+        if (!Close(in.ecosystem[row][i], in.ecosystem[f][i] * in.ecosystem[h][i])) return Format("pair row %d", row);
+  return "";
+}
+
+int Richness(const Record& in, int i) {
+  int r = 0;
+  for (int j = 0; j < in.nOTUs; ++j) r += in.w[i][j] > 0 ? 1 : 0;
+  return r;
+}
+
+TEST(Metacommunity, BookkeepingAgreesAfterEveryIteration) {
+  Design d;
+  d.sites = 8, d.otus = 12, d.traits = 3, d.pairs = true, d.steps = 300, d.factors = 3;
+  for (bool byAge : {false, true}) {
+    Record in = MakeRecord(d);
+    in.weightByAge = byAge;
+    std::string first;
+    int maxTotal = 0;
+    MetacommunityOptions options;
+    options.afterStep = [&](const Record& r, int t) {
+      if (first.empty()) first = Violation(r, t).empty() ? "" : Format("t %d: ", t) + Violation(r, t);
+      maxTotal = std::max(maxTotal, r.totalAbundance);
+    };
+    Simulate(in, 3, options);
+    EXPECT_EQ(first, "") << "weightByAge " << byAge;
+    EXPECT_GT(maxTotal, 2 * d.sites);  // the sites really filled up
+    // Recording counts every gain and loss of an OTU since it started.
+    ASSERT_GT(in.recordStartStep, 0);
+    for (int i = 0; i < d.sites; ++i)
+      EXPECT_EQ(Richness(in, i), in.richnessAtThreshold[static_cast<std::size_t>(i)] +
+                                     in.colonizations[static_cast<std::size_t>(i)] -
+                                     in.extinctions[static_cast<std::size_t>(i)]);
+  }
+}
+
+TEST(Metacommunity, FirstIterationIsImmigrationDrawnInOrder) {
+  Design d;
+  d.effects = false;
+  d.perSite = 1000;  // density 0 throughout
+  d.steps = 1;
+  Record in = MakeRecord(d);
+  Simulate(in, 5);
+  // Filtering from the expected CWM, distances scaled by the largest one.
+  double largest = 0;
+  for (int k = 0; k < d.traits; ++k)
+    for (int i = 0; i < d.sites; ++i) {
+      const double e = in.responseParam[k][0] * in.ecosystem[0][i] + in.responseParam[k][1] * in.ecosystem[1][i];
+      EXPECT_TRUE(Close(in.cwmExpected[k][i], e));
+      for (int j = 0; j < d.otus; ++j) largest = std::fmax(largest, std::fabs(in.traits[j][k] - e));
+    }
+  Matrix<double> S(d.sites, d.otus, 1.0);
+  for (int k = 0; k < d.traits; ++k)
+    for (int i = 0; i < d.sites; ++i)
+      for (int j = 0; j < d.otus; ++j)
+        S[i][j] *= Logistic(std::fabs(in.traits[j][k] - in.cwmExpected[k][i]) / largest, 0, 1, 0, 1,
+                            in.survivalParam[k][j][1], in.survivalParam[k][j][0]);
+  // Replay: per site one OTU, a dispersal draw only when an earlier site has
+  // just taken that OTU, and the establishment draw; then per occupied site
+  // the individual, its copy and its death.
+  RandomGenerator g(5);
+  Matrix<double> w(d.sites + 1, d.otus);
+  int immigrants = 0;
+  for (int i = 0; i < d.sites; ++i) {
+    const int j = static_cast<int>(g.UniformInt(d.otus));
+    EXPECT_TRUE(Close(in.work.S[i][j], S[i][j]));
+    bool arrives = true;
+    if (w[d.sites][j] > 0) {
+      double dist = 1;
+      for (int k = 0; k < i; ++k)
+        if (w[k][j] > 0) dist = std::fmin(dist, in.siteDist[i][k]);
+      arrives = g.Uniform() < Logistic(dist, 0, 1, 0, 1, in.dispersalParam[j][1], in.dispersalParam[j][0]);
+    } else {
+      ++immigrants;
+    }
+    if (arrives && g.Uniform() < S[i][j]) w[i][j] = 1, w[d.sites][j] += 1;
+  }
+  for (int i = 0; i < d.sites; ++i)
+    for (int j = 0; j < d.otus; ++j) {
+      if (w[i][j] == 0) continue;
+      g.UniformInt(1), g.UniformInt(1);
+      const double pD = Logistic(0, 0, 1, 0, 1, in.densityParam[j][1], in.densityParam[j][0]);
+      const double pA = Logistic(0, 0, 1, 0, 1, in.ageParam[j][1], in.ageParam[j][0]);
+      if (g.Uniform() < 1 - pD * pA * S[i][j]) w[i][j] = 0;
+    }
+  EXPECT_GT(immigrants, 1);
+  for (int i = 0; i < d.sites; ++i)
+    for (int j = 0; j < d.otus; ++j) EXPECT_EQ(in.w[i][j], w[i][j]) << i << " " << j;
+}
+
+TEST(Metacommunity, DispersalFromHoldersAtDistanceOneUsesTheCurveAtOne) {
+  TempDir dir;
+  Design d;
+  d.sites = 4, d.steps = 60;
+  Record in = MakeRecord(d);
+  for (int i = 0; i < d.sites; ++i)
+    for (int k = 0; k < d.sites; ++k) in.siteDist[i][k] = i == k ? 0.0 : 1.0;
+  in.saveSteps = true;
+  in.stepDirectory = dir.path();
+  Simulate(in, 9);
+  const std::string text = ReadAll(dir / kDispersalProbFile);
+  const std::vector<std::string> otus = Fields(text, "\tOTU:\t"), probs = Fields(text, "Prob dispersal:\t");
+  ASSERT_EQ(otus.size(), probs.size());
+  ASSERT_GT(probs.size(), 0u);
+  for (std::size_t n = 0; n < probs.size(); ++n) {
+    const int j = std::stoi(otus[n]) - 1;
+    EXPECT_EQ(probs[n], Format("%g", Logistic(1, 0, 1, 0, 1, in.dispersalParam[j][1], in.dispersalParam[j][0])));
+  }
+  // Each block is headed by its own iteration number.
+  EXPECT_EQ(text.rfind("Iteration:\t1\tAbundance:\t0:\n", 0), 0u);
+  EXPECT_NE(text.find("Iteration:\t60\tAbundance:\t"), std::string::npos);
+}
+
+TEST(Metacommunity, OneOtuBelowTheSiteMaximumHasDensityZero) {
+  TempDir dir;
+  Design d;
+  d.otus = 1, d.perSite = 1000, d.steps = 80;
+  Record in = MakeRecord(d);
+  in.saveSteps = true;
+  in.stepDirectory = dir.path();
+  Simulate(in, 4);
+  const std::string text = ReadAll(dir / kDensityAgeProbFile);
+  const std::vector<std::string> density = Fields(text, "Density dependence survival probability:\t");
+  ASSERT_GT(density.size(), 0u);
+  const std::string atZero = Format("%g", Logistic(0, 0, 1, 0, 1, in.densityParam[0][1], in.densityParam[0][0]));
+  for (const std::string& p : density) EXPECT_EQ(p, atZero);
+  for (const std::string& otu : Fields(text, "\tOTU:\t")) EXPECT_EQ(otu, "1");
+
+  // With 2 individuals per site the density runs 0, 1, 2, ... by integer division.
+  Design small = d;
+  small.perSite = 2, small.otus = 3, small.steps = 300;
+  Record in2 = MakeRecord(small);
+  for (int j = 0; j < small.otus; ++j) in2.densityParam[j][0] = 3.0, in2.densityParam[j][1] = -0.5;
+  int highest = 0;
+  MetacommunityOptions options;
+  options.afterStep = [&](const Record& r, int) {
+    for (int i = 0; i < r.nSites; ++i) {
+      const int a = r.abundanceSite[static_cast<std::size_t>(i)], dens = r.work.density[static_cast<std::size_t>(i)];
+      EXPECT_TRUE(dens == a / 2 || dens == (a + 1) / 2) << a << " " << dens;  // before or after one death
+      highest = std::max(highest, dens);
+    }
+  };
+  Simulate(in2, 4, options);
+  EXPECT_GE(highest, 2);
+}
+
+TEST(Metacommunity, RecordingFromTheStartAndNever) {
+  Design d;
+  Record in = MakeRecord(d);
+  in.recordThreshold = 0;
+  Simulate(in, 8);
+  EXPECT_EQ(in.recordStartStep, 1);
+  for (int i = 0; i < d.sites; ++i) {
+    EXPECT_EQ(in.richnessAtThreshold[static_cast<std::size_t>(i)], 0);
+    EXPECT_EQ(Richness(in, i), in.colonizations[static_cast<std::size_t>(i)] - in.extinctions[static_cast<std::size_t>(i)]);
+  }
+  in.recordThreshold = 1;
+  in.maxIndividuals = 1000000;  // never reached, and t never passes nSteps
+  Simulate(in, 8);
+  EXPECT_EQ(in.recordStartStep, 0);
+  for (int i = 0; i < d.sites; ++i) EXPECT_EQ(in.colonizations[static_cast<std::size_t>(i)] + in.extinctions[static_cast<std::size_t>(i)], 0);
+}
+
+TEST(Metacommunity, WithoutEffectsTheEcosystemStaysAndFilteringRunsOnce) {
+  Design d;
+  d.effects = false, d.pairs = true, d.factors = 3;
+  Record in = MakeRecord(d);
+  const Matrix<double> start = in.ecosystem;
+  MetacommunityOptions options;
+  options.afterStep = [&](const Record& r, int t) {
+    for (int p = 0; p < r.nPredictors; ++p)
+      for (int i = 0; i < r.nSites; ++i) EXPECT_TRUE(Close(r.ecosystem[p][i], start[p][i], 0, 0));
+    // A mark left in S after the first iteration would be overwritten by a
+    // second filtering.
+    if (t == 1) const_cast<Record&>(r).work.S[0][0] = 0.123;
+    EXPECT_EQ(r.work.S[0][0], 0.123);
+  };
+  Simulate(in, 2, options);
+}
+
+TEST(Metacommunity, ConstantFactorBecomesZeroAndOutliersAreSetToZero) {
+  Design d;
+  d.sites = 12, d.steps = 1;
+  Record in = MakeRecord(d);
+  in.traits.Fill(0.0);  // the CWM never moves, so the effects are 0
+  for (int i = 0; i < d.sites; ++i) in.ecosystem[0][i] = i == 0 ? 100.0 : 0.0, in.ecosystem[1][i] = 5.0;
+  Simulate(in, 1);
+  // One value far from eleven equal ones: z = sqrt(11) > 3, the others -1/sqrt(11).
+  EXPECT_TRUE(Close(in.ecosystem[0][0], 0.0));
+  EXPECT_EQ(in.work.outlier[0][0], 1);
+  for (int i = 1; i < d.sites; ++i) {
+    EXPECT_TRUE(Close(in.ecosystem[0][i], -1 / std::sqrt(11.0)));
+    EXPECT_EQ(in.work.outlier[0][i], 0);
+    EXPECT_TRUE(Close(in.ecosystem[1][i], 0.0));
+  }
+}
+
+TEST(Metacommunity, SameSeedSameStepFilesByteForByte) {
+  Design d;
+  d.pairs = true, d.steps = 30;
+  const char* files[] = {kDispersalProbFile, kCommunityDataFile, kAverageAgeFile, kDensityAgeProbFile,
+                         kEnvDataFile, kEnvDataOutliersFile, kCwmExpectedFile, kDistancesFile,
+                         kProbFile, kAgeWeightedFile, kCwmFile};
+  TempDir a, b, c;
+  for (const TempDir* dir : {&a, &b, &c}) {
+    Record in = MakeRecord(d);
+    in.weightByAge = in.saveSteps = true;
+    in.stepDirectory = dir->path();
+    Simulate(in, dir == &c ? 99 : 21);
+  }
+  for (const char* f : files) {
+    EXPECT_FALSE(ReadAll(a / f).empty()) << f;
+    EXPECT_EQ(ReadAll(a / f), ReadAll(b / f)) << f;
+  }
+  EXPECT_NE(ReadAll(a / kCommunityDataFile), ReadAll(c / kCommunityDataFile));
+  // The ages before mortality already count this iteration's newborns (age 0).
+  const std::string ages = ReadAll(a / kAverageAgeFile);
+  EXPECT_EQ(ages.rfind("\nAverage age data matrix at step 1, BEFORE mortality, for 6 community sites", 0), 0u);
+}
+
+TEST(Metacommunity, UnwritableStepFileAbortsKeepingEarlierFiles) {
+  Design d;
+  TempDir dir;
+  std::filesystem::create_directory(dir / kCwmFile);  // cannot be opened as a file
+  Record in = MakeRecord(d);
+  in.saveSteps = true;
+  in.stepDirectory = dir.path();
+  EXPECT_EQ(test::AbortCodeOf([&] { Simulate(in, 1); }), kAbortOpenFailed);
+  const std::string prob = ReadAll(dir / kProbFile);
+  EXPECT_NE(prob.find("\nCOMBINED probabilities of survival considering the 2 traits, at step 1,"), std::string::npos);
+  EXPECT_EQ(prob.back(), '\n');
+  EXPECT_NE(ReadAll(dir / kCommunityDataFile).find("Total abundance:\t"), std::string::npos);
+
+  // A file that takes no more text (a full disk).
+  if (std::filesystem::exists("/dev/full")) {
+    TempDir full;
+    std::filesystem::create_symlink("/dev/full", full / kDispersalProbFile);
+    in.stepDirectory = full.path();
+    EXPECT_EQ(test::AbortCodeOf([&] { Simulate(in, 1); }), kAbortOpenFailed);
+  }
+}
+
+TEST(Metacommunity, BrokenInputsEndInTheNumericalAbortAndDegenerateDesignsRun) {
+  Design d;
+  Record in = MakeRecord(d);
+  in.survivalParam[1][2][1] = NAN;
+  try {
+    Simulate(in, 1);
+    FAIL() << "no abort";
+  } catch (const AbortError& e) {
+    EXPECT_EQ(e.code(), kAbortOutOfMemory);
+    EXPECT_STREQ(e.what(), "Logistic function returned a NaN value!");
+  }
+  Record wrong = MakeRecord(d);
+  wrong.w.Resize(d.sites, d.otus);  // no row for the OTU totals
+  EXPECT_EQ(test::AbortCodeOf([&] { Simulate(wrong, 1); }), kAbortOutOfMemory);
+
+  // A lifespan of 0 years and fewer individuals allowed than sites.
+  Record odd = MakeRecord(d);
+  std::fill(odd.maxLifespan.begin(), odd.maxLifespan.end(), 0);
+  odd.maxIndividuals = 2;
+  Simulate(odd, 6);
+  EXPECT_EQ(Violation(odd, d.steps), "");
+}
+
+}  // namespace
+}  // namespace kalios
