@@ -13,16 +13,19 @@
 namespace kalios {
 
 // Working state of a run; only the dynamics write it. Kept between runs so
-// that the step loop never allocates (the birth lists keep the capacity they
-// reached in earlier runs).
+// that the step loop never allocates.
 struct MetacommunityWork {
   int nSites = 0, nOTUs = 0, nTraits = 0, nFactors = 0;  // the shape it is sized for
   Array3<double> distance;  // per trait: site x OTU |trait - expected CWM|, unscaled
   Array3<double> survival;  // per trait: site x OTU survival probability
   Matrix<double> S;         // site x OTU: product of the per-trait survivals
-  // Birth iterations of the living individuals of OTU j at site i, oldest
-  // first, in births[i * nOTUs + j].
-  std::vector<std::vector<int>> births;
+  // The living individuals of each site, oldest first: birth iteration and
+  // OTU. A site gains at most one individual per iteration, so nSteps places
+  // per site always suffice; one such row per site rather than one list per
+  // site and OTU keeps the memory at nSites x nSteps.
+  int capacity = 0;
+  Matrix<int> birthOf;  // nSites x capacity
+  Matrix<int> otuOf;    // nSites x capacity
   // Sums of those birth iterations, with the extra row per OTU over all sites
   // and the extra column per site over all OTUs (the layout of averageAge).
   // Whole numbers well within 2^53, so they stay exact through any number of
@@ -36,12 +39,6 @@ struct MetacommunityWork {
   std::vector<int> density;  // per site
   std::string progressText;
 
-  std::vector<int>& Births(int site, int otu) {
-    return births[static_cast<std::size_t>(site) * static_cast<std::size_t>(nOTUs) + static_cast<std::size_t>(otu)];
-  }
-  const std::vector<int>& Births(int site, int otu) const {
-    return births[static_cast<std::size_t>(site) * static_cast<std::size_t>(nOTUs) + static_cast<std::size_t>(otu)];
-  }
 };
 
 struct MetacommunitySimulation_Input {

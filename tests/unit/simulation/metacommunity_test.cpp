@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <numeric>
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -95,30 +95,36 @@ std::vector<std::string> Fields(const std::string& text, const std::string& key)
   return out;
 }
 
-// The first broken bookkeeping rule, empty when the counts, totals, birth
-// lists, ages and pair rows all agree.
+// The first broken bookkeeping rule, empty when the counts, totals, rows of
+// individuals, ages and pair rows all agree.
 std::string Violation(const Record& in, int t) {
   const MetacommunityWork& work = in.work;
   int total = 0;
+  std::vector<double> count(static_cast<std::size_t>(in.nOTUs)), births(count);
   for (int i = 0; i < in.nSites; ++i) {
+    const int abundance = in.abundanceSite[static_cast<std::size_t>(i)];
+    std::fill(count.begin(), count.end(), 0.0);
+    std::fill(births.begin(), births.end(), 0.0);
+    for (int p = 0; p < abundance; ++p) {
+      const int b = work.birthOf[i][p], j = work.otuOf[i][p];
+      if (b < 1 || b > t || (p > 0 && work.birthOf[i][p - 1] >= b)) return Format("birth order %d %d", i, p);
+      if (j < 0 || j >= in.nOTUs) return Format("OTU of %d %d", i, p);
+      count[static_cast<std::size_t>(j)] += 1, births[static_cast<std::size_t>(j)] += b;
+    }
     double siteSum = 0, siteBirths = 0, weights = 0;
     for (int j = 0; j < in.nOTUs; ++j) {
-      const std::vector<int>& list = work.Births(i, j);
-      if (static_cast<double>(list.size()) != in.w[i][j]) return Format("list size %d %d", i, j);
-      for (std::size_t b = 0; b < list.size(); ++b)
-        if (list[b] < 1 || list[b] > t || (b > 0 && list[b - 1] >= list[b])) return Format("birth order %d %d", i, j);
-      const double births = std::accumulate(list.begin(), list.end(), 0.0);
-      if (births != work.birthSum[i][j]) return Format("birth sum %d %d", i, j);
-      const double age = list.empty() ? 0.0 : (t - births / list.size()) / in.stepsPerYear;
-      if (!Close(in.averageAge[i][j], age)) return Format("age %d %d", i, j);
+      const double n = count[static_cast<std::size_t>(j)], sum = births[static_cast<std::size_t>(j)];
+      if (n != in.w[i][j]) return Format("count %d %d", i, j);
+      if (sum != work.birthSum[i][j]) return Format("birth sum %d %d", i, j);
+      if (!Close(in.averageAge[i][j], n > 0 ? (t - sum / n) / in.stepsPerYear : 0.0)) return Format("age %d %d", i, j);
       siteSum += in.w[i][j];
-      siteBirths += births;
+      siteBirths += sum;
       weights += in.wAgeWeighted[i][j];
     }
-    if (siteSum != in.abundanceSite[static_cast<std::size_t>(i)]) return Format("site total %d", i);
+    if (siteSum != abundance) return Format("site total %d", i);
     if (siteBirths != work.birthSum[i][in.nOTUs]) return Format("site birth sum %d", i);
     if (!Close(weights, 1.0) && weights != 0.0) return Format("unit row %d", i);
-    total += in.abundanceSite[static_cast<std::size_t>(i)];
+    total += abundance;
   }
   for (int j = 0; j < in.nOTUs; ++j) {
     double otuSum = 0, otuBirths = 0;
