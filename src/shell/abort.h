@@ -3,6 +3,8 @@
 // one of the codes below; the session loop and the main menu catch it, print
 // the code's message, wait for the user and end the process with status 1.
 #include <exception>
+#include <string>
+#include <utility>
 
 namespace kalios {
 
@@ -16,11 +18,16 @@ enum AbortCode : int {
 class AbortError : public std::exception {
  public:
   explicit AbortError(int code) : code_(code) {}
+  // A cause the user should read before the code's message (the abort
+  // handler prints it on its own line); empty for most aborts.
+  AbortError(int code, std::string cause) : code_(code), cause_(std::move(cause)) {}
   int code() const noexcept { return code_; }
-  const char* what() const noexcept override { return "KALIOS abort"; }
+  const std::string& cause() const noexcept { return cause_; }
+  const char* what() const noexcept override { return cause_.empty() ? "KALIOS abort" : cause_.c_str(); }
 
  private:
   int code_;
+  std::string cause_;
 };
 
 [[noreturn]] inline void Abort(int code) { throw AbortError(code); }

@@ -216,6 +216,7 @@ int RunProgram(Console& con) {
     return e.status;
   } catch (const AbortError& e) {
     if (e.code() == kAbortOutOfMemory) con.out << kBell;
+    if (!e.cause().empty()) Print(con.out, "\n%s\n", e.cause().c_str());
     return HandleAbort(con, e.code());
   } catch (const std::bad_alloc&) {
     con.out << kBell;

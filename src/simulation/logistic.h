@@ -12,8 +12,7 @@ namespace kalios {
 // the text shown to the user.
 class LogisticNaNError : public AbortError {
  public:
-  LogisticNaNError() : AbortError(kAbortOutOfMemory) {}
-  const char* what() const noexcept override { return "Logistic function returned a NaN value!"; }
+  LogisticNaNError() : AbortError(kAbortOutOfMemory, "Logistic function returned a NaN value!") {}
 };
 
 // y = (ymax - ymin) / (1 + exp((x - xmin - (xmax - xmin) centre) k)) + ymin,
