@@ -1,15 +1,17 @@
 #include "session/formda.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "session/item_reader.h"
 #include "session/safe_write.h"
+#include "session/time_stamp.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
-#include "shell/shell.h"
 
 namespace kalios {
 
@@ -29,10 +31,11 @@ void WriteInts(AtomicTextFile& f, const std::vector<int>& values, int n) {
   f.Write("\n");
 }
 
-void WriteRows(AtomicTextFile& f, int rows, int cols, const double* const* m, const char* fmt) {
+void WriteRows(AtomicTextFile& f, int rows, int cols, const double* const* m) {
   for (int i = 0; i < rows; ++i) {
-    for (int j = 0; j < cols; ++j) f.Printf(fmt, m[i][j]);
-    f.Write("\n");
+    std::string line;
+    for (int j = 0; j < cols; ++j) line += RoundTripText(m[i][j]) + "\t";
+    f.Write(line + "\n");
   }
 }
 
@@ -42,22 +45,33 @@ std::vector<std::string> ReadLabels(ItemReader& r, int n) {
   return labels;
 }
 
-std::vector<int> ReadInts(ItemReader& r, int n) {
+std::vector<int> ReadInts(ItemReader& r, int n, int lower = INT_MIN, int upper = INT_MAX) {
   std::vector<int> v(Z(n));
-  for (auto& x : v) x = r.Int();
+  for (auto& x : v) x = r.IntIn(lower, upper);
   return v;
 }
 
+// Rows of a matrix, each on its own line.
 void ReadRows(ItemReader& r, Matrix<double>& m) {
-  for (int i = 0; i < m.rows(); ++i)
-    for (int j = 0; j < m.cols(); ++j) m[i][j] = r.Double();
+  for (int i = 0; i < m.rows(); ++i) r.Row(m[i], m.cols());
 }
+
+// A count that sizes what follows: the file must be able to hold `per` items
+// for each unit of it, and everything it multiplies.
+int Count(ItemReader& r, long long per = 1) {
+  int n = r.IntIn(0, kMaxCount);
+  r.Fits(static_cast<long long>(n) * per);
+  return n;
+}
+
+// Trait and variable types: 1 binary, 2 nominal, 3 interval or ratio, 4 ordinal.
+constexpr int kMinType = 1, kMaxType = 4;
 
 // The oldest layout codes each trait state as two characters of one word per
 // OTU; the state is the number those two characters spell.
-double CodedState(ItemReader& r, const std::string& code, int trait) {
+double CodedState(ItemReader& r, const std::string& code, int trait, int nch) {
   size_t at = static_cast<size_t>(trait) * 2;
-  if (code.size() < at + 2) r.Fail();
+  if (code.size() != Z(nch) * 2) r.Fail();
   std::string pair = code.substr(at, 2);
   char* end = nullptr;
   double v = std::strtod(pair.c_str(), &end);
@@ -67,9 +81,16 @@ double CodedState(ItemReader& r, const std::string& code, int trait) {
 
 }  // namespace
 
+std::string RoundTripText(double x) {
+  std::string text = Format("%.6g", x);
+  for (int digits = 7; digits <= 17 && std::strtod(text.c_str(), nullptr) != x; ++digits)
+    text = Format("%.*g", digits, x);
+  return text;
+}
+
 void WriteFormda(Console& con, const DataSet& ds, int n, const std::string& path,
                  const std::string& title, const double* const* B, const double* const* W) {
-  AtomicTextFile f(path);
+  AtomicTextFile f(path, con.err);
   if (!f.Open()) {
     Print(con.err, "\ncan't open %s \n", path.c_str());
     con.out << '\a';
@@ -90,9 +111,9 @@ void WriteFormda(Console& con, const DataSet& ds, int n, const std::string& path
   for (int i = 0; i < kReservedCodes; ++i) f.Write("0\t");
   f.Write("\n\n");
   f.Printf("%s \n", kFormdaTag);
-  WriteRows(f, n, ds.nch, B, "%.6g\t");  // B and W at 6 significant digits
+  WriteRows(f, n, ds.nch, B);
   f.Write("\n");
-  WriteRows(f, n, ds.ncsm, W, "%.6g\t");
+  WriteRows(f, n, ds.ncsm, W);
   f.Write("\n");
 
   f.Printf("%d \n", ds.nenv);
@@ -103,8 +124,9 @@ void WriteFormda(Console& con, const DataSet& ds, int n, const std::string& path
     WriteLabels(f, ds.envLabel, ds.nenv);
     f.Printf("%s \n", ds.envName.c_str());
     for (int v = 0; v < ds.nenv; ++v) {  // E is stored by variables
-      for (int c = 0; c < ds.ncsm; ++c) f.Printf("%g\t", ds.env[c][v]);
-      f.Write("\n");
+      std::string line;
+      for (int c = 0; c < ds.ncsm; ++c) line += RoundTripText(ds.env[c][v]) + "\t";
+      f.Write(line + "\n");
     }
   }
 
@@ -129,28 +151,24 @@ void WriteFormda(Console& con, const DataSet& ds, int n, const std::string& path
     if (ds.phylogenyMatrixType == 2) {
       f.Printf("%d\n", ds.nClados);
       WriteInts(f, ds.phylogenyVarType, ds.nClados);
-      WriteRows(f, n, ds.nClados, ds.phylogenyData, "%g\t");
+      WriteRows(f, n, ds.nClados, ds.phylogenyData);
     } else {
-      WriteRows(f, n, n, ds.phylogenyRese, "%g\t");
+      WriteRows(f, n, n, ds.phylogenyRese);
     }
   }
   f.Printf("%d\n", ds.hasTraitGroups ? 1 : 0);
   if (ds.hasTraitGroups) WriteInts(f, ds.traitGroups, ds.nch);
-  std::ostringstream stamp;
-  TimeStamp(stamp);
-  f.Write(stamp.str());
+  f.Write(TimeStampText());
   f.Commit();
-}
-
-void WriteFormda(App& app, int n, const std::string& fileName, const std::string& title,
-                 const double* const* B, const double* const* W) {
-  WriteFormda(app.con, app.data, n, app.shell.volumeName + fileName, title, B, W);
 }
 
 void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   auto file = fopenck(con, path, "");
   if (!file) Abort(kAbortOpenFailed);
   ItemReader r(con, *file);
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec) r.SetBudget(static_cast<long long>(size));
   ds.Release();
   // What an optional block sets must not survive from a previous data set.
   ds.optEnvVarType = 0;
@@ -159,41 +177,51 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   ds.phylogenyMatrixType = 0;
 
   ds.dataName = r.Line(kTitleWidth, true, true, false);
-  ds.nch = r.IntIn(0, kMaxCount);
+  ds.nch = Count(r);
   ds.chLabel = ReadLabels(r, ds.nch);
-  ds.chtype = ReadInts(r, ds.nch);
+  ds.chtype = ReadInts(r, ds.nch, kMinType, kMaxType);
   ds.chrange.assign(Z(ds.nch), 0.0);
   for (auto& x : ds.chrange) x = r.Double();
-  ds.onsta = ReadInts(r, ds.nch);
+  ds.onsta = ReadInts(r, ds.nch, 0);
 
-  ds.ncsm = r.IntIn(0, kMaxCount);
+  ds.ncsm = Count(r);
   ds.reLabel = ReadLabels(r, ds.ncsm);
-  ds.tcst = r.IntIn(0, kMaxCount);
+  ds.tcst = Count(r);
+  // B and W hold tcst rows, each on a line of its own.
+  r.Fits(static_cast<long long>(ds.tcst) * std::max(1, ds.nch) +
+         static_cast<long long>(ds.tcst) * std::max(1, ds.ncsm));
+  for (int states : ds.onsta)
+    if (states > ds.tcst) r.Fail();
   ds.nenv = 0;
   ds.nSpp = 0;
   ds.nClados = 0;
   ds.AllocateWorkingArrays();
-  ds.ncst = ReadInts(r, ds.ncsm);
+  ds.ncst = ReadInts(r, ds.ncsm, 0);
   ds.ca_code.assign(kReservedCodes, 0.0);
   for (auto& x : ds.ca_code) x = r.Double();
 
   ds.csm_Float.Resize(ds.tcst, ds.nch);
   ds.cadat.Resize(ds.tcst, ds.ncsm);
   std::string tag = r.Word();
-  if (tag == kFormdaTag || tag == kFormdaTagNoGroups) {
+  const bool current = tag == kFormdaTag;
+  if (current || tag == kFormdaTagNoGroups) {
+    r.EndOfLine();
     ReadRows(r, ds.csm_Float);
+    r.EndOfLine();  // the empty line after B
     ReadRows(r, ds.cadat);
+    r.EndOfLine();
   } else {
     // Oldest layout: per OTU a word of two-character trait codes, then its
     // community values; the tag place holds the first OTU's codes.
+    if (ds.tcst < 1 || ds.nch < 1) r.Fail();
     for (int i = 0; i < ds.tcst; ++i) {
       std::string code = i == 0 ? tag : r.Word();
-      for (int k = 0; k < ds.nch; ++k) ds.csm_Float[i][k] = CodedState(r, code, k);
+      for (int k = 0; k < ds.nch; ++k) ds.csm_Float[i][k] = CodedState(r, code, k, ds.nch);
       for (int c = 0; c < ds.ncsm; ++c) ds.cadat[i][c] = r.Double();
     }
   }
 
-  ds.nenv = r.IntIn(0, kMaxCount);
+  ds.nenv = Count(r, std::max(1, ds.ncsm));
   ds.eVarSelect.assign(Z(ds.nenv), 0);
   ds.temEnvBin = ds.temEnvQual = ds.temEnvQuant = 0;
   if (ds.nenv > 0) {
@@ -201,8 +229,8 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
     ds.envLabel.assign(Z(ds.nenv), std::string());
     std::string word = r.Word();
     if (word == kEnvTypesTag) {
-      ds.optEnvVarType = r.Int();
-      ds.envVarType = ReadInts(r, ds.nenv);
+      ds.optEnvVarType = r.IntIn(1, 5);
+      ds.envVarType = ReadInts(r, ds.nenv, kMinType, kMaxType);
       ds.envLabel = ReadLabels(r, ds.nenv);
     } else {
       // Older E block: no types; the word read is the first label.
@@ -214,14 +242,16 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
     ds.envName = r.Line(-1, false, true, false);
     for (int v = 0; v < ds.nenv; ++v)
       for (int c = 0; c < ds.ncsm; ++c) ds.env[c][v] = r.Double();
+    // Ordinal variables are analysed with the quantitative ones, as the
+    // formatting dialogue records them.
     for (int t : ds.envVarType) {
       if (t == 1) ds.temEnvBin = 1;
       if (t == 2) ds.temEnvQual = 1;
-      if (t == 3) ds.temEnvQuant = 1;
+      if (t == 3 || t == 4) ds.temEnvQuant = 1;
     }
   }
 
-  ds.nSpp = r.IntIn(0, kMaxCount);
+  ds.nSpp = Count(r, 1 + static_cast<long long>(ds.ncsm) + ds.tcst);
   if (ds.nSpp > 0) {
     ds.spp.assign(Z(ds.nSpp), std::string());
     ds.sppRelMap.Resize(ds.nSpp, ds.ncsm);
@@ -234,13 +264,13 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
       for (int s = 0; s < ds.nSpp; ++s) ds.cstSppMap[i][s] = static_cast<char>(r.Char("0 1"));
   }
 
-  // The split moving-window size and the phylogeny flag came later: files
-  // without them go straight on to what follows, which is kept unread.
+  // The split moving-window size and the phylogeny flag came later: older
+  // files without them go straight on to what follows, which is kept unread.
   std::string word;
   ds.SMWSize = 1;
   if (r.TryWord(word)) {
     if (word == "SMW") {
-      ds.SMWSize = r.Int();
+      ds.SMWSize = r.IntIn(1, kMaxCount);
     } else {
       r.PutBack(word);
     }
@@ -254,11 +284,15 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
     }
   }
   if (ds.hasPhylogeny) {
+    r.Fits(static_cast<long long>(ds.tcst) * ds.tcst);
     ds.phylogenyRese.Resize(ds.tcst, ds.tcst);
     ds.phylogenyMatrixType = r.IntIn(1, 3);
+    r.EndOfLine();
     if (ds.phylogenyMatrixType == 2) {
-      ds.nClados = r.IntIn(0, kMaxCount);
-      ds.phylogenyVarType = ReadInts(r, ds.nClados);
+      ds.nClados = Count(r, std::max(1, ds.tcst));
+      r.EndOfLine();
+      ds.phylogenyVarType = ReadInts(r, ds.nClados, kMinType, kMaxType);
+      r.EndOfLine();
       ds.phylogenyData.Resize(ds.tcst, ds.nClados);
       ReadRows(r, ds.phylogenyData);
     } else {
@@ -268,16 +302,14 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
 
   ds.traitGroups.assign(Z(ds.nch), 0);
   ds.hasTraitGroups = false;
-  if (tag == kFormdaTag) {
-    ds.hasTraitGroups = r.Int() != 0;
+  if (current) {
+    ds.hasTraitGroups = r.IntIn(0, 1) != 0;
     if (ds.hasTraitGroups) ds.traitGroups = ReadInts(r, ds.nch);
+    // Only the time stamp may follow: anything else means lines were lost
+    // or repeated somewhere above.
+    if (!r.RestIsTimeStamp()) r.Fail();
   }
   file->Close();
-}
-
-void OpenFormda(App& app, int) {
-  ReadFormda(app.con, app.data, app.shell.volumeName + app.track.whichFormda);
-  app.shell.dirtyOrig = 0;
 }
 
 }  // namespace kalios

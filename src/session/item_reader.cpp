@@ -1,6 +1,9 @@
 #include "session/item_reader.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
 
 #include "shell/abort.h"
 #include "shell/cformat.h"
@@ -30,7 +33,49 @@ float ItemReader::Float() {
 double ItemReader::Double() {
   double x = 0;
   freadck(con_, in_, x);
+  if (!std::isfinite(x)) Fail();
   return x;
+}
+
+void ItemReader::Row(double* row, int n) {
+  for (int j = 0; j < n; ++j) {
+    int c;
+    while ((c = in_.Get()) == ' ' || c == '\t' || c == '\r') {
+    }
+    in_.Unget(c);
+    if (c == '\n' || c == TextIn::kEof) Fail();
+    row[j] = Double();
+    c = in_.Peek();
+    if (c != TextIn::kEof && !std::isspace(c)) Fail();  // "1.5x" is no number
+  }
+  EndOfLine();
+}
+
+void ItemReader::EndOfLine() {
+  int c;
+  while ((c = in_.Get()) == ' ' || c == '\t' || c == '\r') {
+  }
+  if (c != '\n' && c != TextIn::kEof) Fail();
+}
+
+void ItemReader::Fits(long long items) {
+  if (items < 0 || (budget_ >= 0 && items > budget_)) Fail();
+}
+
+bool ItemReader::RestIsTimeStamp() {
+  std::string rest;
+  for (int c; (c = in_.Get()) != TextIn::kEof;) rest.push_back(static_cast<char>(c));
+  size_t first = rest.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return true;
+  size_t last = rest.find_last_not_of(" \t\r\n");
+  rest = rest.substr(first, last - first + 1);
+  // ctime's layout: "Sun Dec  6 11:05:13 2026"
+  char weekday[4], month[4];
+  int day = 0, h = 0, m = 0, s = 0, year = 0, used = 0;
+  if (std::sscanf(rest.c_str(), "%3[A-Za-z] %3[A-Za-z] %d %d:%d:%d %d%n", weekday, month, &day, &h,
+                  &m, &s, &year, &used) != 7)
+    return false;
+  return used == static_cast<int>(rest.size());
 }
 
 int ItemReader::IntIn(int lower, int upper) {

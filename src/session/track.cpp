@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include "session/formda.h"
 #include "session/item_reader.h"
 #include "session/safe_write.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 
@@ -58,7 +58,7 @@ int CstEntries(const DataSet& ds, int level) {
 
 void WriteTrack(Console& con, const SessionTrack& t, const DataSet& ds, const AnalysisOptions& o,
                 const std::string& path, int full) {
-  AtomicTextFile f(path);
+  AtomicTextFile f(path, con.err);
   if (!f.Open()) {
     Print(con.err, "\ncan't open %s \n", path.c_str());
     con.out << '\a';
@@ -81,7 +81,7 @@ void WriteTrack(Console& con, const SessionTrack& t, const DataSet& ds, const An
     f.Write("\n");
     WriteIntRow(f, ds.nGrPoly, ds.nch);
     f.Printf("\n%d\n", o.fuzzy);
-    f.Printf("%g\n", o.fuzziness);
+    f.Printf("%s\n", RoundTripText(o.fuzziness).c_str());
     for (auto opt : kResemblanceTypes) f.Printf("%d\n", o.*opt);
     f.Printf("%d\n", ds.nPart);
     f.Printf("%d\n", ds.whichPart);
@@ -206,18 +206,10 @@ int ReadTrack(Console& con, SessionTrack& t, DataSet& ds, AnalysisOptions& o,
   o.poolCSTopt = r.Int();
   o.clusMethPoolCSTs = r.Int();
   ds.SMWSize = r.Int();
+  // Lines lost or repeated above would leave items over.
+  if (!r.AtEnd()) r.Fail();
   file->Close();
   return 1;
-}
-
-void WriteTrack(App& app, int full) {
-  WriteTrack(app.con, app.track, app.data, app.opts, app.shell.volumeName + app.shell.whichTrack,
-             full);
-}
-
-int ReadTrack(App& app) {
-  return ReadTrack(app.con, app.track, app.data, app.opts,
-                   app.shell.volumeName + app.shell.whichTrack);
 }
 
 void ForgetSessionResults(SessionTrack& t, DataSet& ds) {

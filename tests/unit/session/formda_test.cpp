@@ -8,6 +8,7 @@
 #include "support/scripted.h"
 #include "support/tempdir.h"
 #include "shell/abort.h"
+#include "shell/cformat.h"
 
 namespace kalios {
 namespace {
@@ -135,7 +136,7 @@ TEST(Formda, RoundTripsEveryLayoutOfTheData) {
     EXPECT_EQ(back.SMWSize, 3);
     EXPECT_EQ(back.hasPhylogeny, c.phylogeny != 0);
     EXPECT_EQ(back.hasTraitGroups, c.groups);
-    EXPECT_DOUBLE_EQ(back.csm_Float[0][0], 0.123457);
+    EXPECT_EQ(back.csm_Float[0][0], 0.123456789);
     EXPECT_EQ(back.csm_Float[1][1], -999);
     EXPECT_EQ(back.cadat[2][3], -999);
     EXPECT_EQ(back.temEnvQuant, c.e ? 1 : 0);
@@ -180,7 +181,7 @@ TEST(Formda, WritesTheExactLayout) {
   std::string text = Write(ds, dir / "f.txt");
   const std::string expected =
       "b.txt \n2 \na\tb\t\n3\t1\t\n0\t0\t\n2\t2\t\n1 \nq\t\n2 \n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
-      "25Jun2016 \n0.123457\t1\t\n-999\t0\t\n\n1.23457e+07\t\n0.5\t\n\n"
+      "25Jun2016 \n0.123456789\t1\t\n-999\t0\t\n\n12345678\t\n0.5\t\n\n"
       "1 \n97Sep08 \n2 \n3\t\npH\t\ne.txt \n6.5\t\n0 \nSMW 1\n0\n0\n";
   ASSERT_GT(text.size(), expected.size());
   EXPECT_EQ(text.substr(0, expected.size()), expected);
@@ -216,20 +217,47 @@ TEST(Formda, OlderLayoutsAreRead) {
   EXPECT_DOUBLE_EQ(back.env[3][0], 8.25);
 }
 
-TEST(Formda, OrdinalEcologicalVariableSetsNoFlag) {
+TEST(Formda, OrdinalEcologicalVariablesCountAsQuantitativeAfterAReload) {
+  // As the formatting records them: otherwise a reload offers the analysis of
+  // variance for ordinal-only E.
   TempDir dir;
   DataSet ds = MakeData(true, false, 0, false);
   ds.envVarType = {4, 4};
   Write(ds, dir / "f.txt");
   DataSet back = Read(dir / "f.txt");
-  EXPECT_EQ(back.temEnvBin + back.temEnvQual + back.temEnvQuant, 0);
+  EXPECT_EQ(back.temEnvQuant, 1);
+  EXPECT_EQ(back.temEnvBin + back.temEnvQual, 0);
+}
+
+TEST(Formda, ValuesOfMoreThanSixDigitsAreStoredExactly) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 1, false);
+  ds.csm_Float[0][1] = 1234567;
+  ds.csm_Float[1][1] = 1234568;
+  ds.csm_Float[2][1] = 1234571;
+  ds.cadat[0][0] = 4512345.6;
+  ds.env[1][0] = 0.1 + 0.2;  // needs all 17 digits
+  ds.phylogenyRese[0][1] = 1.0 / 3;
+  std::string text = Write(ds, dir / "f.txt");
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.csm_Float[0][1], 1234567);
+  EXPECT_EQ(back.csm_Float[2][1], 1234571);
+  EXPECT_EQ(back.cadat[0][0], 4512345.6);
+  EXPECT_EQ(back.env[1][0], 0.1 + 0.2);
+  EXPECT_EQ(back.phylogenyRese[0][1], 1.0 / 3);
+  EXPECT_NE(text.find("\n4512345.6\t"), std::string::npos);
+  // Values of up to 6 significant digits keep the text they always had.
+  for (double x : {0.5, -999.0, 1e-7, 123456.0, 2.5e+20, 0.0})
+    EXPECT_EQ(RoundTripText(x), Format("%.6g", x));
+  EXPECT_EQ(RoundTripText(1234567), "1234567");
+  EXPECT_EQ(RoundTripText(0.1 + 0.2), "0.30000000000000004");
 }
 
 TEST(Formda, OldestLayoutWithTwoCharacterTraitCodes) {
   TempDir dir;
   // 2 traits, 2 communities, 2 OTUs: each OTU a code word then its community values.
   WriteAll(dir / "f.txt",
-           "old data\n2\na b\n3 3\n0 0\n3 2\n2\nr1 r2\n2\n0 0\n0 0 0 0 0 0 0\n"
+           "old data\n2\na b\n3 3\n0 0\n2 2\n2\nr1 r2\n2\n0 0\n0 0 0 0 0 0 0\n"
            "0112 5 0\n0320 1 2\n0\n0\n");
   DataSet back = Read(dir / "f.txt");
   EXPECT_EQ(back.dataName, "old data");
