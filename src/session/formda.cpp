@@ -39,18 +39,6 @@ void WriteRows(AtomicTextFile& f, int rows, int cols, const double* const* m) {
   }
 }
 
-std::vector<std::string> ReadLabels(ItemReader& r, int n) {
-  std::vector<std::string> labels(Z(n));
-  for (auto& l : labels) l = r.Word(kLabelWidth);
-  return labels;
-}
-
-std::vector<int> ReadInts(ItemReader& r, int n, int lower = INT_MIN, int upper = INT_MAX) {
-  std::vector<int> v(Z(n));
-  for (auto& x : v) x = r.IntIn(lower, upper);
-  return v;
-}
-
 // Rows of a matrix, each on its own line.
 void ReadRows(ItemReader& r, Matrix<double>& m) {
   for (int i = 0; i < m.rows(); ++i) r.Row(m[i], m.cols());
@@ -61,6 +49,7 @@ void ReadRows(ItemReader& r, Matrix<double>& m) {
 int Count(ItemReader& r, long long per = 1) {
   int n = r.IntIn(0, kMaxCount);
   r.Fits(static_cast<long long>(n) * per);
+  r.EndOfLine();
   return n;
 }
 
@@ -176,16 +165,19 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   ds.whichSpp.clear();
   ds.phylogenyMatrixType = 0;
 
+  // The writer puts every header item, every matrix row and every label list
+  // on a line of its own, so each is read as a whole line and must hold
+  // exactly what the counts say.
   ds.dataName = r.Line(kTitleWidth, true, true, false);
   ds.nch = Count(r);
-  ds.chLabel = ReadLabels(r, ds.nch);
-  ds.chtype = ReadInts(r, ds.nch, kMinType, kMaxType);
+  ds.chLabel = r.LineWords(ds.nch, kLabelWidth);
+  ds.chtype = r.LineInts(ds.nch, kMinType, kMaxType);
   ds.chrange.assign(Z(ds.nch), 0.0);
-  for (auto& x : ds.chrange) x = r.Double();
-  ds.onsta = ReadInts(r, ds.nch, 0);
+  r.Row(ds.chrange.data(), ds.nch);
+  ds.onsta = r.LineInts(ds.nch, 0, kMaxCount);
 
   ds.ncsm = Count(r);
-  ds.reLabel = ReadLabels(r, ds.ncsm);
+  ds.reLabel = r.LineWords(ds.ncsm, kLabelWidth);
   ds.tcst = Count(r);
   // B and W hold tcst rows, each on a line of its own.
   r.Fits(static_cast<long long>(ds.tcst) * std::max(1, ds.nch) +
@@ -196,9 +188,9 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   ds.nSpp = 0;
   ds.nClados = 0;
   ds.AllocateWorkingArrays();
-  ds.ncst = ReadInts(r, ds.ncsm, 0);
+  ds.ncst = r.LineInts(ds.ncsm, 0, kMaxCount);
   ds.ca_code.assign(kReservedCodes, 0.0);
-  for (auto& x : ds.ca_code) x = r.Double();
+  r.Row(ds.ca_code.data(), kReservedCodes);
 
   ds.csm_Float.Resize(ds.tcst, ds.nch);
   ds.cadat.Resize(ds.tcst, ds.ncsm);
@@ -219,6 +211,7 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
       for (int k = 0; k < ds.nch; ++k) ds.csm_Float[i][k] = CodedState(r, code, k, ds.nch);
       for (int c = 0; c < ds.ncsm; ++c) ds.cadat[i][c] = r.Double();
     }
+    r.EndOfLine();
   }
 
   ds.nenv = Count(r, std::max(1, ds.ncsm));
@@ -226,22 +219,26 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   ds.temEnvBin = ds.temEnvQual = ds.temEnvQuant = 0;
   if (ds.nenv > 0) {
     ds.env.Resize(ds.ncsm, ds.nenv);
-    ds.envLabel.assign(Z(ds.nenv), std::string());
     std::string word = r.Word();
     if (word == kEnvTypesTag) {
+      r.EndOfLine();
       ds.optEnvVarType = r.IntIn(1, 5);
-      ds.envVarType = ReadInts(r, ds.nenv, kMinType, kMaxType);
-      ds.envLabel = ReadLabels(r, ds.nenv);
+      r.EndOfLine();
+      ds.envVarType = r.LineInts(ds.nenv, kMinType, kMaxType);
+      ds.envLabel = r.LineWords(ds.nenv, kLabelWidth);
     } else {
       // Older E block: no types; the word read is the first label.
       ds.optEnvVarType = 2;
       ds.envVarType.assign(Z(ds.nenv), 3);
-      ds.envLabel[0] = CutTo(word, kLabelWidth);
-      for (int v = 1; v < ds.nenv; ++v) ds.envLabel[Z(v)] = r.Word(kLabelWidth);
+      ds.envLabel = r.LineWords(ds.nenv - 1, kLabelWidth);
+      ds.envLabel.insert(ds.envLabel.begin(), CutTo(word, kLabelWidth));
     }
-    ds.envName = r.Line(-1, false, true, false);
-    for (int v = 0; v < ds.nenv; ++v)
-      for (int c = 0; c < ds.ncsm; ++c) ds.env[c][v] = r.Double();
+    ds.envName = r.Line(-1, true, true, false);
+    std::vector<double> values(Z(ds.ncsm));
+    for (int v = 0; v < ds.nenv; ++v) {  // one line per variable
+      r.Row(values.data(), ds.ncsm);
+      for (int c = 0; c < ds.ncsm; ++c) ds.env[c][v] = values[Z(c)];
+    }
     // Ordinal variables are analysed with the quantitative ones, as the
     // formatting dialogue records them.
     for (int t : ds.envVarType) {
@@ -256,32 +253,39 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
     ds.spp.assign(Z(ds.nSpp), std::string());
     ds.sppRelMap.Resize(ds.nSpp, ds.ncsm);
     ds.cstSppMap.Resize(ds.tcst, ds.nSpp);
-    ds.whichSpp = r.Line(kSpeciesFileWidth, false, true, false);
+    ds.whichSpp = r.Line(kSpeciesFileWidth, true, true, false);
     for (auto& name : ds.spp) name = r.Line(kLabelWidth, true, false, true);
-    for (int s = 0; s < ds.nSpp; ++s)
-      for (int c = 0; c < ds.ncsm; ++c) ds.sppRelMap[s][c] = static_cast<char>(r.Char("0 1"));
-    for (int i = 0; i < ds.tcst; ++i)
-      for (int s = 0; s < ds.nSpp; ++s) ds.cstSppMap[i][s] = static_cast<char>(r.Char("0 1"));
+    for (int s = 0; s < ds.nSpp; ++s) r.CharRow(ds.sppRelMap[s], ds.ncsm, "0 1");
+    for (int i = 0; i < ds.tcst; ++i) r.CharRow(ds.cstSppMap[i], ds.nSpp, "0 1");
   }
 
-  // The split moving-window size and the phylogeny flag came later: older
-  // files without them go straight on to what follows, which is kept unread.
+  // The split moving-window size and the phylogeny flag came later: files of
+  // the older layouts without them go straight on to what follows, which is
+  // kept unread. The current layout has always carried both.
   std::string word;
   ds.SMWSize = 1;
   if (r.TryWord(word)) {
     if (word == "SMW") {
       ds.SMWSize = r.IntIn(1, kMaxCount);
+    } else if (current) {
+      r.Fail();
     } else {
       r.PutBack(word);
     }
+  } else if (current) {
+    r.Fail();
   }
   ds.hasPhylogeny = false;
   if (r.TryWord(word)) {
     if (word == "0" || word == "1") {
       ds.hasPhylogeny = word == "1";
+    } else if (current) {
+      r.Fail();
     } else {
       r.PutBack(word);
     }
+  } else if (current) {
+    r.Fail();
   }
   if (ds.hasPhylogeny) {
     r.Fits(static_cast<long long>(ds.tcst) * ds.tcst);
@@ -290,9 +294,7 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
     r.EndOfLine();
     if (ds.phylogenyMatrixType == 2) {
       ds.nClados = Count(r, std::max(1, ds.tcst));
-      r.EndOfLine();
-      ds.phylogenyVarType = ReadInts(r, ds.nClados, kMinType, kMaxType);
-      r.EndOfLine();
+      ds.phylogenyVarType = r.LineInts(ds.nClados, kMinType, kMaxType);
       ds.phylogenyData.Resize(ds.tcst, ds.nClados);
       ReadRows(r, ds.phylogenyData);
     } else {
@@ -304,10 +306,15 @@ void ReadFormda(Console& con, DataSet& ds, const std::string& path) {
   ds.hasTraitGroups = false;
   if (current) {
     ds.hasTraitGroups = r.IntIn(0, 1) != 0;
-    if (ds.hasTraitGroups) ds.traitGroups = ReadInts(r, ds.nch);
+    r.EndOfLine();
+    if (ds.hasTraitGroups) ds.traitGroups = r.LineInts(ds.nch, INT_MIN, INT_MAX);
     // Only the time stamp may follow: anything else means lines were lost
     // or repeated somewhere above.
     if (!r.RestIsTimeStamp()) r.Fail();
+  } else if (!r.RestIsTimeStamp(true)) {
+    // The older layouts may be followed by the trait-group lines of a later
+    // writer, which are not read; nothing else.
+    r.Fail();
   }
   file->Close();
 }

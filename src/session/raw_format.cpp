@@ -11,7 +11,6 @@
 #include "session/taxon_names.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
-#include "shell/state.h"
 
 namespace kalios {
 
@@ -29,7 +28,8 @@ struct RawFiles {
   std::string bName, wName, sppName, eName;
 };
 
-void Rule(Console& con) { Print(con.out, "%s\n", kRuleLine.c_str()); }
+// The rule line of 70 hyphens under menu headers.
+void Rule(Console& con) { Print(con.out, "%s\n", std::string(70, '-').c_str()); }
 
 int AskOption(Console& con, const char* accepted) {
   return static_cast<int>(ReadNumberIn(con, accepted));

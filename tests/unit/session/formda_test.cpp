@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 
 #include "support/compare.h"
@@ -278,6 +280,7 @@ TEST(Formda, WordAfterSpeciesThatIsNotSmwStaysTheNextItem) {
   DataSet ds = MakeData(false, false, 1, false);
   std::string text = Write(ds, dir / "f.txt");
   // A file from before the window size: the phylogeny flag follows directly.
+  text.replace(text.find("25Jun2016"), 9, "18Jan2008");
   text.erase(text.find("SMW 3\n"), 6);
   WriteAll(dir / "f.txt", text);
   DataSet back = Read(dir / "f.txt");
@@ -288,6 +291,11 @@ TEST(Formda, WordAfterSpeciesThatIsNotSmwStaysTheNextItem) {
   text.replace(text.find("\n1\n1\n") + 1, 1, "x");
   WriteAll(dir / "g.txt", text);
   EXPECT_EQ(ReadAbortCode(dir / "g.txt"), kAbortEndOfFile);
+  // The current layout always carries the window size.
+  text = Write(ds, dir / "f.txt");
+  text.erase(text.find("SMW 3\n"), 6);
+  WriteAll(dir / "h.txt", text);
+  EXPECT_EQ(ReadAbortCode(dir / "h.txt"), kAbortEndOfFile);
 }
 
 TEST(Formda, DamagedFilesEndInTheEndOfFileAbort) {
@@ -329,6 +337,129 @@ TEST(Formda, NegativeCountsAndMissingFilesAbort) {
             }),
             kAbortOpenFailed);
   EXPECT_NE(io.err.str().find("\ncan't open "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  return text;
+}
+
+// A damaged file either ends in the end-of-file abort naming it or, when the
+// damage changed nothing that is read (two item lines glued), reads back as
+// the original: it is never loaded shifted.
+void ExpectAbortOrSame(const std::string& damaged, const std::string& original, const std::string& what) {
+  TempDir dir;
+  WriteAll(dir / "d.txt", damaged);
+  std::string err;
+  int code = ReadAbortCode(dir / "d.txt", &err);
+  if (code != 0) {
+    EXPECT_EQ(code, kAbortEndOfFile) << what;
+    EXPECT_NE(err.find("\nfile " + dir / "d.txt" + " "), std::string::npos) << what;
+    return;
+  }
+  DataSet back = Read(dir / "d.txt");
+  EXPECT_EQ(Body(Write(back, dir / "again.txt")), Body(original)) << what << " loaded as\n" << damaged;
+}
+
+TEST(Formda, DeletedGluedOrRepeatedLinesNeverLoadShifted) {
+  TempDir dir;
+  for (int variant = 0; variant < 2; ++variant) {
+    DataSet ds = variant == 0 ? MakeData(true, true, 1, true) : MakeData(true, false, 2, false);
+    const std::string text = Write(ds, dir / "f.txt");
+    const auto lines = SplitLines(text);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {  // the time stamp is the last line
+      auto deleted = lines;
+      deleted.erase(deleted.begin() + static_cast<long>(i));
+      ExpectAbortOrSame(JoinLines(deleted), text, "line " + std::to_string(i + 1) + " deleted");
+      auto repeated = lines;
+      repeated.insert(repeated.begin() + static_cast<long>(i), lines[i]);
+      ExpectAbortOrSame(JoinLines(repeated), text, "line " + std::to_string(i + 1) + " repeated");
+      auto glued = lines;
+      glued[i] += glued[i + 1];
+      glued.erase(glued.begin() + static_cast<long>(i) + 1);
+      ExpectAbortOrSame(JoinLines(glued), text, "lines " + std::to_string(i + 1) + " glued");
+    }
+  }
+}
+
+TEST(Formda, ChangedCountsAndTypeCodesAbort) {
+  TempDir dir;
+  DataSet ds = MakeData(true, true, 1, true);
+  const std::string text = Write(ds, dir / "f.txt");
+  const auto lines = SplitLines(text);
+  auto with = [&](size_t line, const std::string& value) {
+    auto changed = lines;
+    changed[line] = value;
+    return JoinLines(changed);
+  };
+  const size_t tag = static_cast<size_t>(std::find(lines.begin(), lines.end(), "25Jun2016 ") - lines.begin());
+  const size_t nenvLine = tag + 1 + 5 + 1 + 5 + 1;
+  ASSERT_EQ(lines[nenvLine], "2 ");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {with(1, "4 "), "one trait more"},
+      {with(1, "2 "), "one trait less"},
+      {with(6, "5 "), "one community more"},
+      {with(8, "6 "), "one OTU more"},
+      {with(8, "4 "), "one OTU less"},
+      {with(nenvLine, "3 "), "one variable more"},
+      {with(nenvLine, "1 "), "one variable less"},
+      {with(3, "3\t5\t1\t"), "trait type 5"},
+      {with(3, "0\t4\t1\t"), "trait type 0"},
+      {with(nenvLine + 3, "0\t1\t"), "variable type 0"},
+      {with(nenvLine + 2, "9 "), "kind of variables 9"},
+      {with(5, "6\t4\t2\t"), "more states than OTUs"},
+  };
+  for (const auto& [damaged, what] : cases) {
+    WriteAll(dir / "d.txt", damaged);
+    EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << what;
+  }
+  // The phylogeny flag and the trait-group flag take 0 or 1 only.
+  std::string flag = text;
+  flag.replace(flag.find("SMW 3\n1\n"), 8, "SMW 3\n2\n");
+  WriteAll(dir / "d.txt", flag);
+  EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile);
+}
+
+TEST(Formda, HugeCountsAbortBeforeAnythingIsAllocated) {
+  TempDir dir;
+  DataSet ds = MakeData(false, false, 0, false);
+  const auto lines = SplitLines(Write(ds, dir / "f.txt"));
+  for (size_t line : {1u, 6u, 8u}) {
+    for (const char* count : {"2147483000 ", "2147483647 ", "100000 "}) {
+      auto changed = lines;
+      changed[line] = count;
+      WriteAll(dir / "d.txt", JoinLines(changed));
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << line << " " << count;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+  }
+}
+
+TEST(Formda, ValuesThatAreNotFiniteAreDamage) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 0, false);
+  const std::string text = Write(ds, dir / "f.txt");
+  for (const char* bad : {"inf", "nan", "1e999"}) {
+    std::string damaged = text;
+    damaged.replace(damaged.find("-999\t"), 4, bad);
+    WriteAll(dir / "d.txt", damaged);
+    EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << bad;
+  }
 }
 
 }  // namespace
