@@ -22,6 +22,9 @@ void ItemReader::Fail() {
 int ItemReader::Int() {
   int x = 0;
   freadck(con_, in_, x);
+  // "1.25" or "3x" where an int belongs is damage, not an int and a remainder.
+  int c = in_.Peek();
+  if (c != TextIn::kEof && !std::isspace(c)) Fail();
   return x;
 }
 
