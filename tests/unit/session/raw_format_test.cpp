@@ -383,3 +383,24 @@ TEST_F(Formatting, DataForSessionMenu) {
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST_F(Formatting, SevenDigitValuesAreStoredAsReadAndTheirStatesCounted) {
+  // Rounded to 6 digits these three would be one value, and the file would
+  // hold fewer states than it records.
+  WriteAll("B.txt", "1234567 1\n1234568 0\n1234571 1\n");
+  WriteAll("W.txt", "4512345.6 0 2\n0 0 -999\n");
+  DataSet ds = Format(Plain("2", "1"));
+  EXPECT_EQ(ds.csm_Float[0][0], 1234567);
+  EXPECT_EQ(ds.csm_Float[2][0], 1234571);
+  EXPECT_EQ(ds.cadat[0][0], 4512345.6);
+  std::vector<int> stored(2);
+  CountStates(ds.nch, ds.tcst, stored.data(), ds.csm_Float);
+  EXPECT_EQ(ds.onsta, stored);
+  EXPECT_EQ(ds.onsta[0], 3);
+}
+
+}  // namespace
+}  // namespace kalios
