@@ -28,9 +28,12 @@ std::string Upper(const std::string& t) {
 // Words that stand for a value without holding a digit: a file that writes
 // missing values as NA would otherwise be read shifted.
 const char* WordProblem(const std::string& token) {
+  // Lone marks that spreadsheets and other programs write for a missing value.
+  if (token == "-" || token == "." || token == "?" || token == "*")
+    return "is not a number: write missing values as -999";
   std::string u = Upper(token);
   if (!u.empty() && (u[0] == '+' || u[0] == '-')) u.erase(0, 1);
-  if (u == "NA" || u == "N/A" || u == "NAN")
+  if (u == "NA" || u == "N/A" || u == "NAN" || u == "NULL")
     return "is not a number: write missing values as -999";
   if (u == "INF" || u == "INFINITY") return "is not a finite number";
   return nullptr;

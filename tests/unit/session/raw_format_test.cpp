@@ -262,6 +262,7 @@ TEST_F(Formatting, NumbersThatWouldBeMisreadAreRefused) {
   ExpectRefused("1 1\nnan 0\n3 1\nh w\n", answers, at, "line 2, value 3: \"nan\" is not a number");
   ExpectRefused("1 1\n2 NA\n3 1\nh w\n", answers, at, "\"NA\" is not a number: write missing values as -999");
   ExpectRefused("1 inf\n2 0\n3 1\nh w\n", answers, at, "\"inf\" is not a finite number");
+  ExpectRefused("1 1\n2 .\n3 1\nh w\n", answers, at, "\".\" is not a number: write missing values as -999");
   ExpectRefused("SLA2 height\n1 1\n2 0\n3 1\nh w\n", answers, at,
                 "line 1, value 1: \"SLA2\" mixes letters and digits");
   ExpectRefused("1,5 1\n2 0\n3 1\nh w\n", answers, at, "\"1,5\" holds a comma");
