@@ -8,7 +8,7 @@
 #include "measures/smoothing.h"
 #include "measures/transform.h"
 #include "measures/types.h"
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 
 namespace kalios {
 namespace {

@@ -9,7 +9,7 @@
 // session data stay as they were loaded.
 #include <vector>
 
-#include "functional/options.h"
+#include "session/options.h"
 #include "numlib/matrix.h"
 #include "session/dataset.h"
 #include "shell/state.h"

@@ -3,7 +3,7 @@
 #include "measures/diversity.h"
 #include "measures/resemblance.h"
 #include "measures/types.h"
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 
 namespace kalios {
 namespace {

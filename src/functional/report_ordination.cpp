@@ -6,7 +6,7 @@
 #include "measures/covariance.h"
 #include "measures/resemblance.h"
 #include "measures/types.h"
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 #include "numlib/print.h"
 #include "functional/report.h"
 #include "shell/cformat.h"

@@ -213,8 +213,10 @@ void PFTs_ScalingUp(App& app) {
   PermTest_FunctionalPhyl_Correl_Input rec;
   TestStorage keep;
   FillRecord(app, st, keep, rndData.get(), rec);
-  PermTest_FunctionalPhyl_Correl(&rec, rng, app);
-  ClearLine(app);
+  PermTestOptions testOptions;  // threads: as the main menu set them from the preferences
+  testOptions.progress = ProgressReporter(app.con);
+  PermTest_FunctionalPhyl_Correl(&rec, rng, testOptions);
+  ClearLine(app.con);
 
   ComputeCommunityMeans(ds, st.chSelect.data(), st);
   WriteCommunityMatricesSection(report);

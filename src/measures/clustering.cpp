@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "numlib/matrix.h"
-#include "session/partition.h"
+#include "numlib/groups.h"
 
 namespace kalios {
 

@@ -111,18 +111,6 @@ void NormalizeCols(int n, int p, const double* const* in, double** out) {
   }
 }
 
-void ZStandardizationRowsMV(int n, int p, const double* const* in, double** out) {
-  for (int i = 0; i < n; ++i) {
-    int m;
-    const double mean = PresentMean(p, in[i], 1, &m);
-    double ss = 0.0;
-    for (int j = 0; j < p; ++j)
-      if (Present(in[i][j])) ss += (in[i][j] - mean) * (in[i][j] - mean);
-    const double sd = ss == 0.0 ? 1.0 : std::sqrt(ss / p);
-    for (int j = 0; j < p; ++j) out[i][j] = Present(in[i][j]) ? (in[i][j] - mean) / sd : kMissingValue;
-  }
-}
-
 void ZStandardizationColsMV(int n, int p, const double* const* in, double** out) {
   for (int j = 0; j < p; ++j) {
     double sum = 0.0;
@@ -213,16 +201,6 @@ void DataPartitionQualQuant(int n, int p, const double* const* in, double** out,
   }
 }
 
-double MatrixUnitMaxTransf(int n, int p, const double* const* in, double** out) {
-  double mx = 0.0;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j) mx = std::max(mx, in[i][j]);
-  if (mx > 0.0)
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < p; ++j) out[i][j] = in[i][j] / mx;
-  return mx;
-}
-
 double MatrixUnitMaxTransf3D(int a, int b, int c, const Array3<double>& in, Array3<double>& out) {
   double mx = 0.0;
   for (int s = 0; s < a; ++s)
@@ -233,38 +211,6 @@ double MatrixUnitMaxTransf3D(int a, int b, int c, const Array3<double>& in, Arra
       for (int i = 0; i < b; ++i)
         for (int j = 0; j < c; ++j) out[s][i][j] = in[s][i][j] / mx;
   return mx;
-}
-
-double GowerStandardizationRows(int n, int p, double** x) {
-  double total = 0.0;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j)
-      if (Present(x[i][j])) total += x[i][j] * x[i][j];
-  const double s = NonZero(std::sqrt(total / NonZero(p - 1.0)));
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j)
-      if (Present(x[i][j])) x[i][j] /= s;
-  return s;
-}
-
-double GowerStandardizationCols(int n, int p, double** x) {
-  double total = 0.0;
-  for (int j = 0; j < p; ++j)
-    for (int i = 0; i < n; ++i)
-      if (Present(x[i][j])) total += x[i][j] * x[i][j];
-  const double s = NonZero(std::sqrt(total / NonZero(n - 1.0)));
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j)
-      if (Present(x[i][j])) x[i][j] /= s;
-  return s;
-}
-
-void CenterVector(int n, const double* in, double* out) {
-  if (n <= 0) return;
-  double sum = 0.0;
-  for (int k = 0; k < n; ++k) sum += in[k];
-  const double mean = sum / n;
-  for (int k = 0; k < n; ++k) out[k] = in[k] - mean;
 }
 
 void ZStandardizationVectorMV(int n, const double* in, double* out, bool flag, double threshold, int* flags) {
@@ -334,27 +280,6 @@ void ClassesMV(int n, const double* in, double* out, int k) {
   }
 }
 
-double SumOfSquares(int n, const double* v) {
-  double ss = 0.0;
-  for (int k = 0; k < n; ++k)
-    if (Present(v[k])) ss += v[k] * v[k];
-  return ss;
-}
-
-double SumOfSquaresDev(int n, const double* v) {
-  double sum = 0.0, ss = 0.0;
-  int m = 0;
-  for (int k = 0; k < n; ++k)
-    if (Present(v[k])) {
-      sum += v[k];
-      ss += v[k] * v[k];
-      ++m;
-    }
-  if (m == 0) return 0.0;
-  // Rounding can leave a tiny negative value for a constant vector.
-  return std::max(0.0, ss - sum * sum / m);
-}
-
 void MeanStDev(int n, const double* v, double* mean, double* sd) {
   double sum = 0.0, ss = 0.0;
   for (int k = 0; k < n; ++k) {
@@ -364,13 +289,6 @@ void MeanStDev(int n, const double* v, double* mean, double* sd) {
   const double cnt = NonZero(n);
   *mean = sum / cnt;
   *sd = std::sqrt(std::max(0.0, (ss - sum * sum / cnt) / NonZero(n - 1.0)));
-}
-
-double CrossProduct2VecMV(int n, const double* a, const double* b) {
-  double sum = 0.0;
-  for (int k = 0; k < n; ++k)
-    if (Present(a[k]) && Present(b[k])) sum += a[k] * b[k];
-  return sum;
 }
 
 }  // namespace kalios

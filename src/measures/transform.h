@@ -28,9 +28,6 @@ void NormalizeRowsMV(int n, int p, const double* const* in, double** out);
 void NormalizeColsMV(int n, int p, const double* const* in, double** out);
 // The same per column, every value taking part (no missing values).
 void NormalizeCols(int n, int p, const double* const* in, double** out);
-// Centred rows divided by the population standard deviation sqrt(S / p), S
-// the sum of squares of the present centred values, p the full column count.
-void ZStandardizationRowsMV(int n, int p, const double* const* in, double** out);
 // The same per column, dividing by sqrt(S / n).
 void ZStandardizationColsMV(int n, int p, const double* const* in, double** out);
 // Per column: (x - mean) / sqrt(sum of squared deviations), so that each column
@@ -49,21 +46,8 @@ void DeviationsExpectationsMV(int n, int p, const double* const* in, double** ou
 // positive values become m (mode 2, qualitative component) or x - m (mode 1,
 // quantitative component); with any other mode they are not written.
 void DataPartitionQualQuant(int n, int p, const double* const* in, double** out, int mode);
-// Divides every element by the largest element (search from 0); nothing is
-// written when that maximum is not positive. Returns the maximum. No
-// missing-value handling.
-double MatrixUnitMaxTransf(int n, int p, const double* const* in, double** out);
 double MatrixUnitMaxTransf3D(int a, int b, int c, const Array3<double>& in, Array3<double>& out);
-// In place: every present value is divided by
-// s = sqrt(sum over rows of (sum of squares of the row's present values) / (p - 1));
-// returns the divisor used (1 when s or p - 1 is 0).
-double GowerStandardizationRows(int n, int p, double** x);
-// The same with s = sqrt(sum over columns of (sum of squares) / (n - 1)).
-double GowerStandardizationCols(int n, int p, double** x);
 
-// Vectors of n values.
-// out = x - mean of all n elements (no missing-value handling).
-void CenterVector(int n, const double* in, double* out);
 // Centres the present values on their mean and divides them by
 // sqrt(S / n), S their sum of squares (S <= 0 gives 1); missing values stay
 // -999. With `flag`, flags[k] = 1 when threshold < |out[k]| for a present
@@ -75,15 +59,8 @@ void RankVectorAdjMV(int n, const double* in, double* out);
 // Equal-width classes 1..k between the minimum and maximum present values;
 // missing values stay -999.
 void ClassesMV(int n, const double* in, double* out, int k);
-// Sum of squares of the present values.
-double SumOfSquares(int n, const double* v);
-// Sum of squared deviations of the present values from their mean (0 when
-// none is present).
-double SumOfSquaresDev(int n, const double* v);
 // mean = sum / n; sd = sqrt((sum of squares - sum^2 / n) / (n - 1)); every
 // value takes part. Zero divisors count as 1 (n = 1 gives sd 0).
 void MeanStDev(int n, const double* v, double* mean, double* sd);
-// Sum of a_k b_k over the positions where both are present.
-double CrossProduct2VecMV(int n, const double* a, const double* b);
 
 }  // namespace kalios

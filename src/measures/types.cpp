@@ -9,8 +9,8 @@
 #include "measures/transform.h"
 #include "numlib/linalg.h"
 #include "numlib/matrix.h"
-#include "session/partition.h"
-#include "testing/random.h"
+#include "numlib/groups.h"
+#include "numlib/compare.h"
 
 namespace kalios {
 

@@ -15,7 +15,6 @@
 
 #include "numlib/matrix.h"
 #include "shell/abort.h"
-#include "shell/shell.h"
 
 namespace kalios {
 namespace {
@@ -175,7 +174,6 @@ bool SingValueDecomp(int m, int n, const double* const* A, double** U, double* S
   GslMatrixPtr v = NewGslMatrix(n, n);
   GslVectorPtr s = NewGslVector(n);
   GslVectorPtr work = NewGslVector(n);
-  HandleEventInfoWhere("SingValueDecomp");
   if (gsl_linalg_SV_decomp(a.get(), v.get(), s.get(), work.get()) != GSL_SUCCESS) return false;
   for (int i = 0; i < m; ++i)
     for (int j = 0; j < n; ++j) U[i][j] = gsl_matrix_get(a.get(), i, j);
@@ -254,110 +252,11 @@ void CorrToData_New(int n, int p, const double* const* R, double** X, int distri
     }
 }
 
-void crank(unsigned long n, double* w, double* s) {
-  *s = 0.0;
-  unsigned long j = 1;
-  while (j < n) {
-    if (w[j + 1] != w[j]) {
-      w[j] = static_cast<double>(j);
-      ++j;
-    } else {
-      unsigned long jt = j + 1;
-      while (jt <= n && w[jt] == w[j]) ++jt;
-      const double rank = 0.5 * static_cast<double>(j + jt - 1);
-      for (unsigned long ji = j; ji <= jt - 1; ++ji) w[ji] = rank;
-      const double t = static_cast<double>(jt - j);
-      *s += t * t * t - t;
-      j = jt;
-    }
-  }
-  if (j == n) w[n] = static_cast<double>(n);
-}
-
-void sort2(unsigned long n, double* arr, double* brr) {
-  constexpr int kInsertionBelow = 7;
-  constexpr int kStackSize = 50;
-  if (n < 2) return;
-  long ir = static_cast<long>(n), l = 1;
-  int jstack = 0;
-  long istack[kStackSize + 1];
-  for (;;) {
-    if (ir - l < kInsertionBelow) {
-      // Straight insertion on the short piece.
-      for (long j = l + 1; j <= ir; ++j) {
-        const double a = arr[j], b = brr[j];
-        long i = j - 1;
-        for (; i >= l; --i) {
-          if (arr[i] <= a) break;
-          arr[i + 1] = arr[i];
-          brr[i + 1] = brr[i];
-        }
-        arr[i + 1] = a;
-        brr[i + 1] = b;
-      }
-      if (jstack == 0) break;
-      ir = istack[jstack--];
-      l = istack[jstack--];
-    } else {
-      HandleEventInfoWhere("sort");
-      // Median of first, middle and last as the partitioning element, which
-      // ends in arr[l]; arr[l + 1] <= it <= arr[ir] act as sentinels.
-      const long k = (l + ir) >> 1;
-      std::swap(arr[k], arr[l + 1]);
-      std::swap(brr[k], brr[l + 1]);
-      if (arr[l] > arr[ir]) {
-        std::swap(arr[l], arr[ir]);
-        std::swap(brr[l], brr[ir]);
-      }
-      if (arr[l + 1] > arr[ir]) {
-        std::swap(arr[l + 1], arr[ir]);
-        std::swap(brr[l + 1], brr[ir]);
-      }
-      if (arr[l] > arr[l + 1]) {
-        std::swap(arr[l], arr[l + 1]);
-        std::swap(brr[l], brr[l + 1]);
-      }
-      long i = l + 1, j = ir;
-      const double a = arr[l + 1], b = brr[l + 1];
-      for (;;) {
-        do ++i; while (arr[i] < a);
-        do --j; while (arr[j] > a);
-        if (j < i) break;
-        std::swap(arr[i], arr[j]);
-        std::swap(brr[i], brr[j]);
-      }
-      arr[l + 1] = arr[j];
-      arr[j] = a;
-      brr[l + 1] = brr[j];
-      brr[j] = b;
-      jstack += 2;
-      if (jstack > kStackSize) nrerror("NSTACK too small in sort2.");
-      // Push the larger piece, go on with the smaller one.
-      if (ir - i + 1 >= j - l) {
-        istack[jstack] = ir;
-        istack[jstack - 1] = i;
-        ir = j - 1;
-      } else {
-        istack[jstack] = j - 1;
-        istack[jstack - 1] = l;
-        l = i;
-      }
-    }
-  }
-}
-
-void nrerror(const char* message) {
-  std::cerr << message << "\n";
-  std::cerr << "Sorry, you have to quit and restart the program.\n";
-  Abort(kAbortOutOfMemory);
-}
-
 namespace {
 
 int Product(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C,
             bool markEmpty) {
   if (c1 != r2) return 1;
-  HandleEventInfoWhere("MatrixProd");
   // Rows are computed into a buffer first so that C may share storage with A.
   std::vector<double> row(static_cast<size_t>(c2 > 0 ? c2 : 0));
   for (int i = 0; i < r1; ++i) {
@@ -386,32 +285,9 @@ int MatrixProdMV(int r1, int c1, int r2, int c2, const double* const* A, const d
   return Product(r1, c1, r2, c2, A, B, C, true);
 }
 
-void ScalarMatrixProd(int r, int c, double k, const double* const* A, double** B) {
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j) B[i][j] = A[i][j] == kMissingValue ? kMissingValue : k * A[i][j];
-}
-
-int MatrixSum(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C, int k) {
-  if (r1 != r2 || c1 != c2) return 1;
-  HandleEventInfoWhere("MatrixSum");
-  for (int i = 0; i < r1; ++i)
-    for (int j = 0; j < c1; ++j) C[i][j] = A[i][j] + k * B[i][j];
-  return 0;
-}
-
 void TransposeMatrix(int r, int c, const double* const* A, double** B) {
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j) B[j][i] = A[i][j];
-}
-
-void TransposeSqMatrix(int n, double** A, double** B) {
-  if (A == B) {
-    for (int i = 0; i < n; ++i)
-      for (int j = i + 1; j < n; ++j) std::swap(A[i][j], A[j][i]);
-    return;
-  }
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) B[j][i] = A[i][j];
 }
 
 void UpperToLowerMatrix(int n, double** A) {
@@ -448,13 +324,6 @@ double MatrixTotalMV(int r, int c, const double* const* A) {
 void CopyMatrix(int r, int c, const double* const* A, double** B) {
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j) B[i][j] = A[i][j];
-}
-
-double VectorProdMV(int n, const double* a, const double* b) {
-  double sum = 0.0;
-  for (int i = 0; i < n; ++i)
-    if (a[i] != kMissingValue && b[i] != kMissingValue) sum += a[i] * b[i];
-  return sum;
 }
 
 }  // namespace kalios

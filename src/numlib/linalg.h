@@ -60,15 +60,6 @@ int choldc(double** a, int n, double* p);
 // choldc message.
 void CorrToData_New(int n, int p, const double* const* R, double** X, int distribution, gsl_rng* rng);
 
-// Midranks of the 1-based, ascending-sorted w[1..n] (in place); s receives the
-// sum over groups of ties of t^3 - t.
-void crank(unsigned long n, double* w, double* s);
-
-// Sorts the 1-based arr[1..n] ascending and applies the same rearrangement to
-// brr[1..n] (quicksort with median-of-three partitioning and straight
-// insertion on short pieces).
-void sort2(unsigned long n, double* arr, double* brr);
-
 // Writes the message and "Sorry, you have to quit and restart the program.\n"
 // to standard error, then ends the analysis through the abort of code 1.
 [[noreturn]] void nrerror(const char* message);
@@ -78,14 +69,8 @@ void sort2(unsigned long n, double* arr, double* brr);
 int MatrixProd(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C);
 // As MatrixProd; an element all of whose terms were omitted becomes -999.
 int MatrixProdMV(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C);
-// B = k A, -999 elements stay -999. A and B may be the same matrix.
-void ScalarMatrixProd(int r, int c, double k, const double* const* A, double** B);
-// C = A + k B. Returns 1 without touching C when the shapes differ, else 0.
-int MatrixSum(int r1, int c1, int r2, int c2, const double* const* A, const double* const* B, double** C, int k);
 // B (c x r) = A' (A r x c); A and B must be different matrices.
 void TransposeMatrix(int r, int c, const double* const* A, double** B);
-// Transposes the square matrix A into B; A and B may be the same matrix.
-void TransposeSqMatrix(int n, double** A, double** B);
 // Copies the strict upper triangle onto the lower one.
 void UpperToLowerMatrix(int n, double** A);
 // Row sums (r values), column sums (c values) and grand total, skipping -999.
@@ -94,7 +79,5 @@ void ColTotalsMV(int r, int c, const double* const* A, double* out);
 double MatrixTotalMV(int r, int c, const double* const* A);
 // B = A.
 void CopyMatrix(int r, int c, const double* const* A, double** B);
-// Sum of a[i] b[i] over the pairs in which neither is -999.
-double VectorProdMV(int n, const double* a, const double* b);
 
 }  // namespace kalios

@@ -54,9 +54,6 @@ int PrintMatrixFloat(std::ostream& os, int r, int c, const float* const* m, int 
   return PrintAligned(os, r, c, m, digits, width, maxColsPrint);
 }
 
-int GetWidthMax(int r, int c, const double* const* m, int digits) { return WidthMax(r, c, m, digits); }
-int GetWidthMax(int r, int c, const float* const* m, int digits) { return WidthMax(r, c, m, digits); }
-
 int PrintMatrixTab(std::ostream& os, int r, int c, const double* const* m, int digits) {
   for (int i = 0; i < r; ++i) {
     for (int j = 0; j < c; ++j) Print(os, "%.*g\t", digits, m[i][j]);
@@ -92,38 +89,5 @@ int PrintVectorTab(std::ostream& os, int n, const double* v, int digits, const i
   Print(os, "\n");
   return 1;
 }
-
-// Counting distinct values with a set, rather than indexing a table by the
-// value, keeps negative or huge codes safe. States are integer codes, so a
-// value counts by its integer part.
-int CountStates(int n, const double* values) {
-  std::set<long long> states;
-  for (int i = 0; i < n; ++i)
-    if (values[i] != kMissingValue) states.insert(static_cast<long long>(values[i]));
-  return static_cast<int>(states.size());
-}
-
-int CountStates(int n, const int* values) {
-  std::set<int> states;
-  for (int i = 0; i < n; ++i)
-    if (values[i] != -999) states.insert(values[i]);
-  return static_cast<int>(states.size());
-}
-
-int compareInt(const void* a, const void* b) {
-  int x = *static_cast<const int*>(a);
-  int y = *static_cast<const int*>(b);
-  return (x > y) - (x < y);
-}
-
-double Factorial(double x) {
-  if (x == 0) return 1;
-  double f = x;
-  for (long long k = static_cast<long long>(x) - 1; k >= 2; --k) f *= static_cast<double>(k);
-  return f;
-}
-
-double Fmax(double a, double b) { return a > b ? a : b; }
-double Fmin(double a, double b) { return a < b ? a : b; }
 
 }  // namespace kalios

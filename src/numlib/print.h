@@ -12,9 +12,6 @@ int PrintMatrix(std::ostream& os, int r, int c, const double* const* m, int digi
                 int maxColsPrint = INT_MAX);
 int PrintMatrixFloat(std::ostream& os, int r, int c, const float* const* m, int digits, int width,
                      int maxColsPrint = INT_MAX);
-// Length of the longest "%.*g" text of any element.
-int GetWidthMax(int r, int c, const double* const* m, int digits);
-int GetWidthMax(int r, int c, const float* const* m, int digits);
 // One row per line, each value "%.*g\t".
 int PrintMatrixTab(std::ostream& os, int r, int c, const double* const* m, int digits);
 // One line per column of m.
@@ -25,11 +22,6 @@ int PrintLowerHalfMatrixTab(std::ostream& os, int n, const double* const* m, int
 int PrintVectorTab(std::ostream& os, int n, const int* v, const int* order = nullptr);
 int PrintVectorTab(std::ostream& os, int n, const double* v, int digits, const int* order = nullptr);
 
-// Number of distinct non-missing values among n trait values.
-int CountStates(int n, const double* values);
-int CountStates(int n, const int* values);
-// Comparison for sorting ints in increasing order (qsort style).
-int compareInt(const void* a, const void* b);
 // Exchanges two entries of an array of pointers (rows, labels).
 template <class T>
 void swap(T** array, int i, int j) {
@@ -37,9 +29,5 @@ void swap(T** array, int i, int j) {
   array[i] = array[j];
   array[j] = t;
 }
-// 1 for 0; otherwise x (x-1) ... 2 over the integer part.
-double Factorial(double x);
-double Fmax(double a, double b);
-double Fmin(double a, double b);
 
 }  // namespace kalios

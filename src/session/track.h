@@ -6,7 +6,7 @@
 // partitions.
 #include <string>
 
-#include "functional/options.h"
+#include "session/options.h"
 #include "session/dataset.h"
 #include "shell/console.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Everything the open program holds: console, shell state, preferences and the
 // session's data and options. One object, passed by reference.
-#include "functional/options.h"
+#include "session/options.h"
 #include "session/dataset.h"
 #include "session/track.h"
 #include "shell/console.h"

@@ -52,6 +52,13 @@ class TextIn {
   bool closed_ = false;
 };
 
+// Where the progress line of long loops stands (see shell/progress.h).
+struct ProgressLineState {
+  int is40CharLine = 0;  // a progress line is open on the console
+  int is80CharLine = 0;
+  double t2 = 0;         // process-clock seconds of the last update
+};
+
 // The console: input, output and error streams of the dialogue.
 struct Console {
   Console(std::istream& in_stream, std::ostream& out_stream, std::ostream& err_stream)
@@ -59,6 +66,7 @@ struct Console {
   TextIn in;
   std::ostream& out;
   std::ostream& err;
+  ProgressLineState progress;
 };
 
 }  // namespace kalios

@@ -68,9 +68,8 @@ void InitGlobals(App& app) {
 }
 
 void InitIFLibG(App& app) {
-  app.shell.is40CharLine = 0;
-  app.shell.is80CharLine = 0;
-  app.shell.t2 = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+  app.con.progress = ProgressLineState();
+  app.con.progress.t2 = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 }
 
 int Menu(App& app, const std::string& title) {
@@ -92,33 +91,7 @@ void Wait(Console& con) {
   }
 }
 
-void ClearLine(App& app) {
-  if (app.shell.is40CharLine == 1) {
-    Print(app.con.out, "\n");
-    app.shell.is40CharLine = 0;
-  }
-  if (app.shell.is80CharLine == 1) {
-    Print(app.con.out, "\n");
-    app.shell.is80CharLine = 0;
-  }
-}
-
-void ClearLineLength(App& app, int) { Print(app.con.out, "\n"); }
-
-void HandleEventInfoWhere2(App& app, const std::string& text) {
-  // A fifth of a second of processor time between two lines keeps the console
-  // readable during long loops.
-  constexpr double kInterval = 0.2;
-  double now = static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-  if (now - app.shell.t2 < kInterval) return;
-  if (app.shell.is40CharLine == 1) Print(app.con.out, "\n");
-  Print(app.con.out, "%*.*s", 40, 40, text.c_str());
-  Print(app.con.out, "%40s", "");
-  app.shell.t2 = now;
-  app.shell.is40CharLine = 1;
-  app.shell.is80CharLine = 1;
-  app.con.out.flush();
-}
+void ClearLine(App& app) { ClearLine(app.con); }
 
 void TimeStamp(std::ostream& os) { os << TimeStampText(); }
 

@@ -6,6 +6,7 @@
 
 #include "shell/app.h"
 #include "shell/console.h"
+#include "shell/progress.h"
 
 namespace kalios {
 
@@ -26,10 +27,6 @@ int Menu(App& app, const std::string& title);
 // Discards the rest of the typed line up to its newline, which is left in the input.
 void Wait(Console& con);
 void ClearLine(App& app);
-void ClearLineLength(App& app, int n);
-// A throttled progress line (a few updates a second at most).
-void HandleEventInfoWhere2(App& app, const std::string& text);
-inline void HandleEventInfoWhere(const char*) {}
 void TimeStamp(std::ostream& os);
 // Wall-clock seconds since `start`, a value of WallClock().
 double WallClock();

@@ -22,9 +22,6 @@ struct ShellState {
   int optmain = 0;   // last analysis-menu choice, upper case
   int dirtyOrig = 0; // 1 after an analysis: the data set must be reloaded
   int newSession = 0; // 1 while a session opened with 'N' has no data of its own yet
-  int is40CharLine = 0;
-  int is80CharLine = 0;
-  double t2 = 0;     // process-clock seconds of the last progress line
 };
 
 // Preferences with the defaults the program starts with; the preferences file

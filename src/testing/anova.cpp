@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/shell.h"
 
 namespace kalios {
 namespace {
@@ -14,18 +13,6 @@ inline double Sq(double d, bool alreadySquared) { return alreadySquared ? d : d 
 inline bool Selected(const int* select, int i) { return !select || select[i] == 1; }
 
 }  // namespace
-
-double WithinGrSqDissim(int n, const double* const* D, const int* member, bool alreadySquared) {
-  int m = 0;
-  double s = 0.0;
-  for (int i = 0; i < n; ++i) {
-    if (member[i] != 1) continue;
-    ++m;
-    for (int j = i + 1; j < n; ++j)
-      if (member[j] == 1) s += Sq(D[i][j], alreadySquared);
-  }
-  return m > 0 ? s / m : 0.0;
-}
 
 double BetweenGrSqDissim(int n, const double* const* D, const int* partition, double* SSb, double* SSt,
                          const int* select, bool alreadySquared) {
@@ -54,7 +41,6 @@ double BetweenGrSqDissim(int n, const double* const* D, const int* partition, do
 
   double ssb = sst;
   for (int start : runStart) {
-    HandleEventInfoWhere("BetweenGrSqDissim");
     int end = start + 1;
     while (end < m && partition[order[end]] == partition[order[start]]) ++end;
     double s = 0.0;

@@ -8,11 +8,6 @@
 
 namespace kalios {
 
-// Sum over the pairs i < j of members (member[i] == 1) of D[i][j] squared
-// (D[i][j] itself when alreadySquared), divided by the number of members;
-// 0 for an empty group.
-double WithinGrSqDissim(int n, const double* const* D, const int* member, bool alreadySquared);
-
 // SSt = within sum of squares of all selected objects (select null: all);
 // SSb = SSt minus the within sums of squares of each group of selected
 // objects sharing a partition label, groups taken in the order of their first

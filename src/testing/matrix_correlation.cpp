@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "numlib/compare.h"
 #include "numlib/linalg.h"
 #include "numlib/matrix.h"
-#include "numlib/ordination.h"
-#include "shell/shell.h"
+#include "measures/ordination.h"
 #include "testing/random.h"
 #include "testing/regression.h"
 
@@ -137,7 +137,6 @@ double PearsonOfCells(int n, const double* const* DA, const double* const* DB, b
   const double ma = sa / static_cast<double>(m), mb = sb / static_cast<double>(m);
   double sxy = 0.0, sxx = 0.0, syy = 0.0;
   for (int i = 0; i < n; ++i) {
-    if (upper) HandleEventInfoWhere("MatrixCorr");
     for (int j = upper ? i + 1 : 0; j < n; ++j) {
       if (!Present(DA[i][j]) || !Present(DB[i][j])) continue;
       const double a = DA[i][j] - a0 - ma, b = DB[i][j] - b0 - mb;
@@ -214,7 +213,6 @@ double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double
   for (int a = 0; a < l; ++a)
     for (int b = 0; b < s; ++b) Ct[a][b] *= scale;
   const bool ok = SingValueDecomp(l, s, Ct, U, sv.data(), V);
-  HandleEventInfoWhere("ProcrustesCoeff");
   if (!ok) return 0.0;
   double sum = 0.0;
   for (double v : sv) sum += v;
@@ -264,13 +262,6 @@ double RVcoeff(int n, int p, int q, const double* const* A, const double* const*
   // A constant matrix has a zero cross-product matrix: nothing to correlate.
   if (!(aa > 0.0) || !(bb > 0.0)) return 0.0;
   return FiniteOrZero(ab / std::sqrt(aa * bb));
-}
-
-double vecProd(int n, const double* const* A, const double* const* B) {
-  double s = 0.0;
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) s += A[i][j] * B[i][j];
-  return s;
 }
 
 double PartialCorrelation(double rxy, double rxz, double ryz) {

@@ -38,9 +38,6 @@ double ProcrustesCoeff(int n, int p, int q, const double* const* A, const double
 // RV coefficient of the column-centred A and B.
 double RVcoeff(int n, int p, int q, const double* const* A, const double* const* B);
 
-// Sum over i, j of A[i][j] B[i][j] (n x n matrices).
-double vecProd(int n, const double* const* A, const double* const* B);
-
 // (rxy - rxz ryz) / sqrt((1 - rxz^2)(1 - ryz^2)); 0 when either correlation
 // with the covariate is within 1e-9 of +1 or -1 (nothing is left once the
 // covariate is removed) or the result is not finite.

@@ -5,7 +5,7 @@
 #include "measures/covariance.h"
 #include "measures/transform.h"
 #include "numlib/matrix.h"
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 
 namespace kalios {
 

@@ -6,9 +6,7 @@
 #include <sstream>
 
 #include "numlib/print.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
-#include "shell/shell.h"
 #include "testing/functional_stats.h"
 #include "testing/permtest_fastmantel.h"
 #include "testing/permtest_nullmodels.h"
@@ -499,12 +497,6 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
     put(after + 2 * e, in.probPseudoF_R, in.sesPseudoF_R, in.expPseudoF_R);
     put(after + 3 * e, in.probPseudoF_Rphyl, in.sesPseudoF_Rphyl, in.expPseudoF_Rphyl);
   }
-}
-
-void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input, RandomGenerator& rng, App& app) {
-  PermTestOptions options;
-  options.progress = [&app](const std::string& text) { HandleEventInfoWhere2(app, text); };
-  PermTest_FunctionalPhyl_Correl(input, rng, options);
 }
 
 }  // namespace kalios

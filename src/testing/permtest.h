@@ -14,8 +14,6 @@
 
 namespace kalios {
 
-struct App;
-
 struct PermTestOptions {
   int threads = 0;  // 0: the runtime's current number of threads
   // Take the faster route to the same null statistics where it applies (see
@@ -32,8 +30,6 @@ struct PermTestOptions {
 // never modified (bootstrap samples are drawn into the engine's own copies).
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input, RandomGenerator& rng,
                                     const PermTestOptions& options = {});
-// The same with the progress line on the console of app.
-void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input, RandomGenerator& rng, App& app);
 
 // The null-model set-up of a record: the kind of shuffle, the occurrence list
 // of the weighted taxa shuffle, the nesting groups, and the OTUs taking part

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <utility>
 
+#include "numlib/compare.h"
+
 namespace kalios {
 
 void GetData(int nrows, int nsel, int ncols, int* keptCount, const double* const* source, double** dest,

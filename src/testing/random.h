@@ -91,12 +91,5 @@ double SES(double observed, double sumSquares, double sum, int n);
 // side; 0 when observed equals the median or that spread is not positive.
 double SES_median(double observed, double median, double lowQuantile, double highQuantile);
 
-// True when a and b, in single precision, are within maxUlps units in the last
-// place (0 < maxUlps < 4 * 1024 * 1024).
-bool AlmostEqual2sComplement(double a, double b, int maxUlps);
-// a almost equal to b or a > b; with absolute both are taken as absolute values.
-bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool absolute);
-// tolerance > |a - b|.
-bool AlmostEqual_Tolerance(double a, double b, double tolerance);
 
 }  // namespace kalios

@@ -36,8 +36,7 @@ namespace {
 using testing::ReadAll;
 using testing::WriteAll;
 
-// The copies of the fixtures kept in the test tree.
-const std::string kFixtures = KALIOS_TEST_FIXTURES;
+const std::string kFixtures = KALIOS_FIXTURES_DIR;
 
 long EnvNumber(const char* name, long fallback) {
   const char* v = std::getenv(name);

@@ -176,39 +176,6 @@ TEST(LinalgCholesky, FactorFailureAndCorrelatedData) {
   gsl_rng_free(rng);
 }
 
-TEST(LinalgRanksAndSort, CrankTiesAndSort2) {
-  std::vector<double> w = {0, 1, 2, 2, 3};
-  double s = -1;
-  crank(4, w.data(), &s);
-  EXPECT_EQ(w, (std::vector<double>{0, 1, 2.5, 2.5, 4}));
-  EXPECT_EQ(s, 6.0);
-  std::vector<double> all = {0, 5, 5, 5};
-  crank(3, all.data(), &s);
-  EXPECT_EQ(all, (std::vector<double>{0, 2, 2, 2}));
-  EXPECT_EQ(s, 24.0);
-
-  // Large pseudo-random input with many ties exercises partitioning and the
-  // stack; an ascending and a descending input the worst cases of the pivot.
-  for (int kind = 0; kind < 3; ++kind) {
-    const unsigned long n = 5000;
-    std::vector<double> a(n + 1), b(n + 1), orig(n + 1);
-    for (unsigned long i = 1; i <= n; ++i) {
-      orig[i] = a[i] = kind == 0 ? std::fmod(i * 7919.0, 101.0) : kind == 1 ? double(i) : double(n - i);
-      b[i] = double(i);
-    }
-    sort2(n, a.data(), b.data());
-    for (unsigned long i = 1; i <= n; ++i) {
-      if (i > 1) {
-        ASSERT_LE(a[i - 1], a[i]);
-      }
-      ASSERT_EQ(orig[static_cast<size_t>(b[i])], a[i]);
-    }
-  }
-  CerrCapture cap;
-  EXPECT_EQ(AbortCodeOf([] { nrerror("NSTACK too small in sort2."); }), 1);
-  EXPECT_EQ(cap.text(), "NSTACK too small in sort2.\nSorry, you have to quit and restart the program.\n");
-}
-
 TEST(LinalgProducts, ShapesAndMissingValues) {
   // A shape mismatch leaves the output untouched.
   Matrix<double> a = FromRows({{1, 2, 3}, {4, 5, 6}}), b2 = Identity(2), c(2, 2, 9.0);
@@ -223,15 +190,6 @@ TEST(LinalgProducts, ShapesAndMissingValues) {
   EXPECT_TRUE(MatricesClose(c, FromRows({{1, 14}, {0, 0}})));
   ASSERT_EQ(MatrixProdMV(2, 3, 3, 2, am, b, c), 0);
   EXPECT_TRUE(MatricesClose(c, FromRows({{1, 14}, {-999, -999}})));
-  Matrix<double> s(2, 3);
-  ScalarMatrixProd(2, 3, 2.0, am, s);
-  EXPECT_TRUE(MatricesClose(s, FromRows({{2, -999, 6}, {-999, -999, -999}})));
-
-  Matrix<double> d(2, 3, 9.0);
-  EXPECT_EQ(MatrixSum(2, 3, 2, 2, a, b2, d, 1), 1);
-  EXPECT_EQ(d[0][0], 9.0);
-  EXPECT_EQ(MatrixSum(2, 3, 2, 3, a, a, d, -1), 0);
-  EXPECT_TRUE(MatricesClose(d, Matrix<double>(2, 3, 0.0)));
 
   Matrix<double> t = FromRows({{1, 2, 3}, {4, -999, 6}});
   std::vector<double> rows(2), cols(3);
@@ -240,8 +198,6 @@ TEST(LinalgProducts, ShapesAndMissingValues) {
   EXPECT_EQ(rows, (std::vector<double>{6, 10}));
   EXPECT_EQ(cols, (std::vector<double>{5, 2, 9}));
   EXPECT_EQ(MatrixTotalMV(2, 3, t), 16.0);
-  const double x[] = {1, -999, 3}, y[] = {2, 5, -999};
-  EXPECT_EQ(VectorProdMV(3, x, y), 2.0);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Printed layouts and the small shared routines.
+// Printed layouts of matrices and vectors.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -10,26 +10,11 @@
 namespace kalios {
 namespace {
 
-TEST(Matrix, ZeroFilledRowsSwapByPointerAndCopyInLogicalOrder) {
-  Matrix<double> m(3, 2);
-  EXPECT_EQ(m[2][1], 0.0);
-  m[0][0] = 1;
-  m[2][0] = 3;
-  double* row0 = m[0];
-  m.SwapRows(0, 2);
-  EXPECT_EQ(m[2], row0);
-  Matrix<double> copy(m);
-  EXPECT_EQ(copy[0][0], 3);
-  EXPECT_EQ(copy[2][0], 1);
-  EXPECT_EQ(copy[1] - copy[0], 2);  // the copy is laid out in logical order
-}
-
 TEST(PrintMatrix, WidthWrappingAndTabLayouts) {
   Matrix<double> m = test::FromRows({{1, 123.456}});
   std::ostringstream os;
   EXPECT_EQ(PrintMatrix(os, 1, 2, m, 6, 0), 7);
   EXPECT_EQ(os.str(), "      1\t123.456\t\n");
-  EXPECT_EQ(GetWidthMax(1, 2, m, 3), 3);
 
   // 3 values use 24 columns > 20, so the fourth starts a continuation line.
   Matrix<double> w(1, 5, 1.5);
@@ -60,16 +45,6 @@ TEST(PrintVector, OrderAndDigits) {
   EXPECT_EQ(b.str(), "0.333\t2\t\n");
   PrintVectorTab(c, 0, d.data(), 3);
   EXPECT_EQ(c.str(), "\n");
-}
-
-TEST(SmallRoutines, CountStates) {
-  std::vector<double> s{0, 2, 2, -999};
-  EXPECT_EQ(CountStates(4, s.data()), 2);
-  std::vector<double> neg{-3, 5, 5};  // a negative code must not read out of bounds
-  EXPECT_EQ(CountStates(3, neg.data()), 2);
-  EXPECT_EQ(CountStates(0, s.data()), 0);
-  EXPECT_EQ(Factorial(0), 1);
-  EXPECT_EQ(Factorial(5), 120);
 }
 
 }  // namespace

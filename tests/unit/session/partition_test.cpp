@@ -10,22 +10,6 @@
 namespace kalios {
 namespace {
 
-TEST(CountGroups, DistinctSortedAndSelected) {
-  const int p[4] = {3, 1, 3, 2};
-  int count = -1, d[4] = {0, 0, 0, 0};
-  CountGroups(4, p, count, d);
-  EXPECT_EQ(count, 3);
-  EXPECT_EQ(std::vector<int>(d, d + 3), (std::vector<int>{1, 2, 3}));
-  CountGroupsNew(4, p, count, nullptr);
-  EXPECT_EQ(count, 3);
-  const int sel[4] = {1, 0, 1, 0};
-  CountGroupsSelect(4, p, sel, count, d);
-  EXPECT_EQ(count, 1);
-  EXPECT_EQ(d[0], 3);
-  CountGroups(0, p, count, d);
-  EXPECT_EQ(count, 0);
-}
-
 TEST(RangeStates, QuantitativeOnlySkippingMissing) {
   Matrix<double> B = test::FromRows({{1, 5, 2}, {-999, 9, 7}, {4, 6, -999}});
   const int types[3] = {3, 4, 3};

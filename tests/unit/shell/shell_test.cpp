@@ -23,7 +23,7 @@ TEST(Menu, HeaderKeepsTwentyThreeColumnsForTheSessionName) {
 
   Scripted named;
   named.app.shell.sessionName = named.app.shell.sessionShortName = "meadow";
-  named.app.shell.is40CharLine = named.app.shell.is80CharLine = 1;
+  named.con.progress.is40CharLine = named.con.progress.is80CharLine = 1;
   Menu(named.app, "PREFERENCES");
   // An open progress line is closed first (two newlines).
   EXPECT_EQ(named.out.str(), "\n\n\n\nPREFERENCES" + std::string(36, ' ') + std::string(17, ' ') +
@@ -61,14 +61,12 @@ TEST(Abort, MessagesPerCodeAndWaits) {
 
 TEST(ProgressLine, PrintsCutTextAndIsThrottled) {
   Scripted s;
-  s.app.shell.t2 = -1e9;  // long ago
-  HandleEventInfoWhere2(s.app, std::string(50, 'p'));
+  s.con.progress.t2 = -1e9;  // long ago
+  HandleEventInfoWhere2(s.con, std::string(50, 'p'));
   EXPECT_EQ(s.out.str(), std::string(40, 'p') + std::string(40, ' '));
-  EXPECT_EQ(s.app.shell.is40CharLine, 1);
-  EXPECT_EQ(s.app.shell.is80CharLine, 1);
-  HandleEventInfoWhere2(s.app, "again");  // too soon: nothing
+  HandleEventInfoWhere2(s.con, "again");  // too soon: nothing
   EXPECT_EQ(s.out.str().size(), 80u);
-  ClearLine(s.app);
+  ClearLine(s.con);
   EXPECT_EQ(s.out.str().substr(80), "\n\n");
 }
 

@@ -318,15 +318,10 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FunctionalStatsFixture, ::testing::Values("sm
 TEST(PseudoF, TwoGroupsOnALine) {
   // Objects at 0, 1, 5 and 6 in groups {0, 1} and {5, 6}.
   const double x[] = {0, 1, 5, 6};
-  Matrix<double> D(4, 4), D2(4, 4);
+  Matrix<double> D(4, 4);
   for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) D2[i][j] = (D[i][j] = std::fabs(x[i] - x[j])) * D[i][j];
+    for (int j = 0; j < 4; ++j) D[i][j] = std::fabs(x[i] - x[j]);
   const int part[] = {7, 7, 3, 3};
-  const int all[] = {1, 1, 1, 1};
-  EXPECT_CLOSE(WithinGrSqDissim(4, D, all, false), 104.0 / 4);
-  EXPECT_CLOSE(WithinGrSqDissim(4, D2, all, true), 104.0 / 4);
-  const int none[] = {0, 0, 0, 0};
-  EXPECT_EQ(WithinGrSqDissim(4, D, none, false), 0.0);
   double ssb = 0, sst = 0;
   EXPECT_CLOSE(BetweenGrSqDissim(4, D, part, &ssb, &sst, nullptr, false), 25.0);
   EXPECT_CLOSE(sst, 26.0);

@@ -78,10 +78,16 @@ TEST(MatrixCorrelation, SelfAndScaledCopiesCorrelatePerfectly) {
   };
   const Matrix<double> Wide = Config(n, 20, 0.3), Wide2 = Config(n, 11, 0.8);
   const std::pair<const Matrix<double>*, const Matrix<double>*> pairs[] = {{&A, &B}, {&A, &Wide}, {&Wide, &Wide2}};
+  auto vecProd = [n](const Matrix<double>& a, const Matrix<double>& b) {
+    double s = 0;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) s += a[i][j] * b[i][j];
+    return s;
+  };
   for (const auto& [L, M] : pairs) {
     const Matrix<double> XL = crossProducts(*L), XM = crossProducts(*M);
     EXPECT_CLOSE(RVcoeff(n, L->cols(), M->cols(), *L, *M),
-                 vecProd(n, XL, XM) / std::sqrt(vecProd(n, XL, XL) * vecProd(n, XM, XM)));
+                 vecProd(XL, XM) / std::sqrt(vecProd(XL, XL) * vecProd(XM, XM)));
   }
 }
 

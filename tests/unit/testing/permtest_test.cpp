@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "numlib/compare.h"
 #include "measures/resemblance.h"
 #include "measures/types.h"
 #include "support/compare.h"

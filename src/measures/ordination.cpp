@@ -1,4 +1,4 @@
-#include "numlib/ordination.h"
+#include "measures/ordination.h"
 
 #include <cmath>
 #include <vector>
@@ -6,7 +6,6 @@
 #include "measures/transform.h"
 #include "numlib/linalg.h"
 #include "numlib/matrix.h"
-#include "shell/shell.h"
 
 namespace kalios {
 namespace {
@@ -46,7 +45,6 @@ int OrdinationLib_D(int n, int p, const double* const* data, const double* const
   Matrix<double> toDecompose(n, n);
   Matrix<double> work;  // the n x p data of methods 2 and 3
   if (method == kOrdinationPrincipalCoordinates) {
-    HandleEventInfoWhere("OrdinationLib");
     Matrix<double> sq(n, n);
     if (IsSimilarityCode(reseCode)) {
       ProdToSqDist(n, R, sq);
@@ -63,11 +61,9 @@ int OrdinationLib_D(int n, int p, const double* const* data, const double* const
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < p; ++j) work[i][j] = orientation == 1 ? data[i][j] : data[j][i];
   }
-  HandleEventInfoWhere("OrdinationLib");
   *ok = EigenHouseholderQL_GSL_D(n, toDecompose, eigvec, eigval);
   const int axes = CountAxes(n, eigval);
   *nAxes = axes;
-  HandleEventInfoWhere("OrdinationLib");
 
   if (method == kOrdinationPrincipalCoordinates) {
     for (int k = 0; k < axes; ++k) {
@@ -171,13 +167,6 @@ void ProdToSqDist(int n, const double* const* S, double** D) {
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) D[i][j] = S[i][i] + S[j][j] - 2.0 * S[i][j];
   for (int i = 0; i < n; ++i) D[i][i] = 0.0;
-}
-
-void CorrToSqDist(int n, const double* const* R, double** D) {
-  for (int i = 0; i < n; ++i) {
-    for (int j = i + 1; j < n; ++j) D[i][j] = D[j][i] = 2.0 * (1.0 - R[i][j]);
-    D[i][i] = 0.0;
-  }
 }
 
 void ProbToDissim(int n, const double* const* P, double** D) {

@@ -59,8 +59,6 @@ void GowerMatrixCentering(int n, const double* const* D, double** G, bool square
 // Squared distances of a cross-product matrix: D[i][j] = S[i][i] + S[j][j] -
 // 2 S[i][j] for j > i, diagonal 0, lower triangle not written.
 void ProdToSqDist(int n, const double* const* S, double** D);
-// D[i][j] = D[j][i] = 2 (1 - R[i][j]) for j > i, diagonal 0.
-void CorrToSqDist(int n, const double* const* R, double** D);
 // D[i][j] = D[j][i] = 1 - P[i][j] for j >= i.
 void ProbToDissim(int n, const double* const* P, double** D);
 
