@@ -46,7 +46,7 @@ void IFHierarchicalAccum(App& app) {
   }
 
   app.shell.dirtyOrig = 1;
-  WriteTrack(app, 1);
+  WriteTrack(app.con, app.track, app.data, app.opts, app.shell.volumeName + app.shell.whichTrack, 1);
   ClearLine(app);
   Print(app.con.out, "\n\nResults on file %s%s\n", app.shell.volumeName.c_str(), app.track.whichPrinda.c_str());
   Wait(app.con);

@@ -9,6 +9,7 @@
 #include "session/partition.h"
 #include "session/track.h"
 #include "shell/abort.h"
+#include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
 #include "testing/permtest.h"
@@ -223,7 +224,10 @@ void PFTs_ScalingUp(App& app) {
   results.Flush();
   if (rndData) {
     rndData->close();
-    if (rndData->fail()) Abort(kAbortWriteFailed);
+    if (rndData->fail()) {
+      Print(app.con.err, "\nfile %s%s ", app.shell.volumeName.c_str(), track.whichRndData.c_str());
+      Abort(kAbortWriteFailed);
+    }
     rndData.reset();
   }
   WriteRegressionSection(report, rec);

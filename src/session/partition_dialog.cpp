@@ -5,10 +5,8 @@
 #include "measures/clustering.h"
 #include "session/dataset.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
-#include "shell/shell.h"
 
 namespace kalios {
 
@@ -19,8 +17,7 @@ size_t Z(int n) { return n > 0 ? static_cast<size_t>(n) : 0; }
 // Group labels: "1", "2", ... or typed (or read from a file) and cut to 4
 // characters; labels that the cut makes equal are refused, since objects
 // could then not be told apart by group.
-void AskGroupLabels(App& app, int nGroups, std::vector<std::string>& labels) {
-  Console& con = app.con;
+void AskGroupLabels(Console& con, int nGroups, std::vector<std::string>& labels) {
   Print(con.out, "\nLabels for groups: \n");
   Print(con.out, "   1  given by default \n");
   Print(con.out, "   2  specify new labels \n");
@@ -45,11 +42,9 @@ void AskGroupLabels(App& app, int nGroups, std::vector<std::string>& labels) {
 }
 
 // Membership given as one group label per object.
-void AskMembershipByLabels(App& app, int n, int nGroups, int* groupOf,
-                           const std::vector<std::string>& labels, const std::string& what,
-                           bool communities) {
-  Console& con = app.con;
-  const auto& objectLabels = app.data.reLabel;
+void AskMembershipByLabels(Console& con, const std::vector<std::string>& objectLabels, int n,
+                           int nGroups, int* groupOf, const std::vector<std::string>& labels,
+                           const std::string& what, bool communities) {
   bool showLabels = communities && objectLabels.size() >= Z(n);
   for (;;) {
     Print(con.out, "\nEnter group membership (label) for %s:", what.c_str());
@@ -80,9 +75,8 @@ void AskMembershipByLabels(App& app, int n, int nGroups, int* groupOf,
 }
 
 // Membership given as the number of objects of each group, objects in order.
-void AskMembershipByCounts(App& app, int n, int nGroups, int* groupOf,
+void AskMembershipByCounts(Console& con, int n, int nGroups, int* groupOf,
                            const std::vector<std::string>& labels, const std::string& what) {
-  Console& con = app.con;
   std::vector<int> counts(Z(nGroups));
   Print(con.out, "\nEnter number of %s per group:", what.c_str());
   for (;;) {
@@ -112,44 +106,45 @@ void AskMembershipByCounts(App& app, int n, int nGroups, int* groupOf,
 
 }  // namespace
 
-void SettingAnyGroups(App& app, int n, int& nGroups, int* groupOf, std::vector<std::string>& labels,
-                      const std::string& what) {
-  Console& con = app.con;
-  app.opts.whichObj = what == "communities" ? 'r' : 'c';
-  const int whichObj = app.opts.whichObj;
-  Menu(app, "SET GROUP PARTITION");
+void SettingAnyGroups(Console& con, const MenuHeader& menu, const DataSet& ds,
+                      const SessionTrack& track, AnalysisOptions& opts,
+                      const std::string& volumeName, int n, int& nGroups, int* groupOf,
+                      std::vector<std::string>& labels, const std::string& what) {
+  opts.whichObj = what == "communities" ? 'r' : 'c';
+  const int whichObj = opts.whichObj;
+  menu("SET GROUP PARTITION");
   // At least one group: with none no object could be placed.
   Print(con.out, "Specify the number of groups of %s: ", what.c_str());
   nGroups = static_cast<int>(ReadNumberIn(con, "-", 1, n));
-  AskGroupLabels(app, nGroups, labels);
+  AskGroupLabels(con, nGroups, labels);
 
-  bool hasRecord = whichObj == 'r' ? app.track.hasReClus == 1 : app.track.hasCstClus == 1;
+  bool hasRecord = whichObj == 'r' ? track.hasReClus == 1 : track.hasCstClus == 1;
   if (hasRecord) {
     Print(con.out, "\nGet partition from: \n");
     Print(con.out, "   1  keyboard or file \n");
     Print(con.out, "   2  cluster analysis record \n");
     Print(con.out, "Type option no.: ");
     if (static_cast<int>(ReadNumberIn(con, "1 2")) == 2) {
-      GetPartition(app, n, nGroups, groupOf, whichObj);
+      GetPartition(con, track, volumeName, n, nGroups, groupOf, whichObj);
       return;
     }
   }
 
   Print(con.out, "Are the %s ordered by groups? y/n ", what.c_str());
   if (ReadCharIn(con, "y n") == 'n') {
-    AskMembershipByLabels(app, n, nGroups, groupOf, labels, what, whichObj == 'r');
+    AskMembershipByLabels(con, ds.reLabel, n, nGroups, groupOf, labels, what, whichObj == 'r');
   } else {
-    AskMembershipByCounts(app, n, nGroups, groupOf, labels, what);
+    AskMembershipByCounts(con, n, nGroups, groupOf, labels, what);
   }
 }
 
-void GetPartition(App& app, int n, int k, int* groupOf, int objectKind) {
-  const std::string& file = objectKind == 'r' ? app.track.whichReClus : app.track.whichCstClus;
-  GetPartition(app, app.shell.volumeName + file, n, k, groupOf);
+void GetPartition(Console& con, const SessionTrack& track, const std::string& volumeName, int n,
+                  int k, int* groupOf, int objectKind) {
+  const std::string& file = objectKind == 'r' ? track.whichReClus : track.whichCstClus;
+  GetPartition(con, volumeName + file, n, k, groupOf);
 }
 
-void GetPartition(App& app, const std::string& recordFile, int n, int k, int* groupOf) {
-  Console& con = app.con;
+void GetPartition(Console& con, const std::string& recordFile, int n, int k, int* groupOf) {
   for (int i = 0; i < n; ++i) groupOf[i] = i + 1;
   auto file = fopenck(con, recordFile, "");
   if (!file) Abort(kAbortOpenFailed);
@@ -180,11 +175,11 @@ void GetPartition(App& app, const std::string& recordFile, int n, int k, int* gr
   RenamePartitionLabels(n, k, groupOf);
 }
 
-int SettingWhichLevel(App& app, int& level) {
+int SettingWhichLevel(Console& con, int nch, const AnalysisOptions& opts, int& level) {
   level = 1;
-  if (app.data.nch >= 2 && app.opts.poolCSTopt == 1 && app.opts.isHierarchical == 1) {
-    Print(app.con.out, "Specify hierarchical level: ");
-    level = static_cast<int>(ReadNumberIn(app.con, "-", 1, app.data.nch));
+  if (nch >= 2 && opts.poolCSTopt == 1 && opts.isHierarchical == 1) {
+    Print(con.out, "Specify hierarchical level: ");
+    level = static_cast<int>(ReadNumberIn(con, "-", 1, nch));
   }
   return level;
 }

@@ -7,12 +7,10 @@
 #include "session/dataset.h"
 #include "session/formda.h"
 #include "session/partition.h"
+#include "session/raw_reader.h"
 #include "session/taxon_names.h"
-#include "session/track.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
-#include "shell/shell.h"
 
 namespace kalios {
 
@@ -30,7 +28,8 @@ struct RawFiles {
   std::string bName, wName, sppName, eName;
 };
 
-void Rule(Console& con) { Print(con.out, "%s\n", kRuleLine.c_str()); }
+// The rule line of 70 hyphens under menu headers.
+void Rule(Console& con) { Print(con.out, "%s\n", std::string(70, '-').c_str()); }
 
 int AskOption(Console& con, const char* accepted) {
   return static_cast<int>(ReadNumberIn(con, accepted));
@@ -38,30 +37,26 @@ int AskOption(Console& con, const char* accepted) {
 
 int AskCount(Console& con) { return static_cast<int>(ReadNumberIn(con, "-", 1, kMaxCount)); }
 
-// A number of a B, F or W file. Text among the numbers is passed over; a file
-// that ends before all announced numbers were read ends the formatting.
-double RawNumber(Console& con, TextIn& file) {
-  double x = 0;
-  if (!freadck1(con, file, x)) EndOfFileAbort(con, file);
-  return x;
-}
-
-// A number of the E file, read strictly: anything else ends the formatting.
-double StrictNumber(Console& con, TextIn& file) {
-  double x = 0;
-  freadck(con, file, x);
-  return x;
-}
-
-// The n labels after the numbers of a file, one word each, cut to 70 characters.
-std::vector<std::string> FileLabels(Console& con, TextIn& file, int n) {
-  std::vector<std::string> labels(Z(n));
-  for (auto& label : labels) {
-    std::string word;
-    freadck(con, file, word);
-    label = CutTo(word, kLabelWidth);
+// Reads one matrix (and its labels) from a raw file with `read`; a file that
+// does not read cleanly has been reported, and another file name is asked
+// until one does. The file is closed afterwards.
+// `name` follows the file finally read.
+template <class Read>
+void ReadClean(Console& con, std::unique_ptr<TextIn>& file, std::string* name, bool strict,
+               Read read) {
+  for (;;) {
+    RawReader r(con, *file, strict);
+    if (read(r)) break;
+    file = ReadDataFileName(con, name);
   }
-  return labels;
+  file.reset();
+}
+
+// After the numbers: the labels when they come from the file (option 2),
+// otherwise a check that no numbers were left over.
+bool TrailingLabels(RawReader& r, int labelSource, int n, std::vector<std::string>& labels) {
+  if (labelSource != 2) return r.NothingLeft();
+  return r.Labels(n, kLabelWidth, labels);
 }
 
 std::vector<std::string> DefaultLabels(int n) {
@@ -87,9 +82,8 @@ void PrintTraitLabels(Console& con, const DataSet& ds) {
 }
 
 // Steps 1 to 5: which matrices exist, and their files.
-void AskFiles(App& app, RawFiles& files) {
-  Console& con = app.con;
-  Menu(app, "SPECIFYING THE AVAILABLE INPUT DATA:\n");
+void AskFiles(Console& con, const MenuHeader& menu, RawFiles& files) {
+  menu("SPECIFYING THE AVAILABLE INPUT DATA:\n");
   Print(con.out, "For each data specified below indicate by 0/1 which are available\n\n");
   Print(con.out,
         "OTUs = Operational Taxonomic Units, refer to species, populations, individuals or other "
@@ -126,16 +120,16 @@ void ReadTraits(Console& con, DataSet& ds, RawFiles& files) {
   Print(con.out, "   2  OTUs as rows / traits as columns \n");
   Print(con.out, "Type option no.: ");
   int layout = AskOption(con, "1 2");
-  TextIn& b = *files.b;
-  if (layout == 1) {
-    for (int k = 0; k < ds.nch; ++k)
-      for (int i = 0; i < ds.tcst; ++i) ds.csm_Float[i][k] = RawNumber(con, b);
-  } else {
-    for (int i = 0; i < ds.tcst; ++i)
-      for (int k = 0; k < ds.nch; ++k) ds.csm_Float[i][k] = RawNumber(con, b);
-  }
-  ds.chLabel = labelSource == 1 ? DefaultLabels(ds.nch) : FileLabels(con, b, ds.nch);
-  files.b.reset();
+  ds.chLabel = DefaultLabels(ds.nch);
+  ReadClean(con, files.b, &files.bName, false, [&](RawReader& r) {
+    Matrix<double>& B = ds.csm_Float;
+    const bool byTraits = layout == 1;
+    const int outer = byTraits ? ds.nch : ds.tcst, inner = byTraits ? ds.tcst : ds.nch;
+    for (int a = 0; a < outer; ++a)
+      for (int b = 0; b < inner; ++b)
+        if (!r.Number(byTraits ? B[b][a] : B[a][b])) return false;
+    return TrailingLabels(r, labelSource, ds.nch, ds.chLabel);
+  });
 
   Print(con.out,
         "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for "
@@ -190,24 +184,22 @@ void ReadPhylogeny(Console& con, DataSet& ds, RawFiles& files) {
         n, n);
   Print(con.out, "Type option no.: ");
   int form = AskOption(con, "1 2 3");
-  TextIn& f = *files.f;
-  Matrix<double>& r = ds.phylogenyRese;
+  Matrix<double>& d = ds.phylogenyRese;
+  ds.phylogenyMatrixType = form == 1 ? 3 : 1;
+  ReadClean(con, files.f, nullptr, false, [&](RawReader& r) {
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < (form == 3 ? i + 1 : n); ++j)
+        if (!r.Number(d[i][j])) return false;
+    return r.NothingLeft();
+  });
   if (form == 3) {
-    ds.phylogenyMatrixType = 1;
     for (int i = 0; i < n; ++i)
-      for (int j = 0; j <= i; ++j) r[i][j] = RawNumber(con, f);
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < i; ++j) r[j][i] = r[i][j];
-  } else {
-    ds.phylogenyMatrixType = form == 1 ? 3 : 1;
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < n; ++j) r[i][j] = RawNumber(con, f);
-    if (form == 1 && NormalizeDistances(n, r))
-      Print(con.out,
-            "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = "
-            "D/Dmax\n");
+      for (int j = 0; j < i; ++j) d[j][i] = d[i][j];
+  } else if (form == 1 && NormalizeDistances(n, d)) {
+    Print(con.out,
+          "\nPhylogenetic distances were normalized to values in the range [0,1] by Dnorm = "
+          "D/Dmax\n");
   }
-  files.f.reset();
   Rule(con);
 }
 
@@ -246,22 +238,26 @@ void ReadCommunities(Console& con, DataSet& ds, RawFiles& files) {
   Print(con.out, "   3  Community data is a vector of OTUs performances in each community\n");
   Print(con.out, "Type option no.: ");
   int form = AskOption(con, "1 2 3");
-  TextIn& w = *files.w;
   Matrix<double>& W = ds.cadat;  // stored with OTUs as rows
-  if (form == 1) {
-    for (int c = 0; c < ds.ncsm; ++c)
-      for (int i = 0; i < ds.tcst; ++i) W[i][c] = RawNumber(con, w);
-  } else if (form == 2) {
-    for (int i = 0; i < ds.tcst; ++i)
-      for (int c = 0; c < ds.ncsm; ++c) W[i][c] = RawNumber(con, w);
-  } else {
-    AskCommunityCounts(con, ds);
-    int otu = 0;
-    for (int c = 0; c < ds.ncsm; ++c)
-      for (int k = 0; k < ds.ncst[Z(c)]; ++k, ++otu) W[otu][c] = RawNumber(con, w);
-  }
-  ds.reLabel = labelSource == 1 ? DefaultLabels(ds.ncsm) : FileLabels(con, w, ds.ncsm);
-  files.w.reset();
+  if (form == 3) AskCommunityCounts(con, ds);
+  ds.reLabel = DefaultLabels(ds.ncsm);
+  ReadClean(con, files.w, &files.wName, false, [&](RawReader& r) {
+    if (form == 1) {
+      for (int c = 0; c < ds.ncsm; ++c)
+        for (int i = 0; i < ds.tcst; ++i)
+          if (!r.Number(W[i][c])) return false;
+    } else if (form == 2) {
+      for (int i = 0; i < ds.tcst; ++i)
+        for (int c = 0; c < ds.ncsm; ++c)
+          if (!r.Number(W[i][c])) return false;
+    } else {
+      int otu = 0;
+      for (int c = 0; c < ds.ncsm; ++c)
+        for (int k = 0; k < ds.ncst[Z(c)]; ++k, ++otu)
+          if (!r.Number(W[otu][c])) return false;
+    }
+    return TrailingLabels(r, labelSource, ds.ncsm, ds.reLabel);
+  });
 
   for (int c = 0; c < ds.ncsm; ++c) {
     bool empty = true;
@@ -341,7 +337,6 @@ void ReadEnvironment(Console& con, DataSet& ds, RawFiles& files) {
   Rule(con);
   Print(con.out, "Number of environmental variables: ");
   ds.nenv = AskCount(con);
-  ds.envName = files.eName;
   ds.env.Resize(ds.ncsm, ds.nenv);
   ds.envLabel.assign(Z(ds.nenv), std::string());
   ds.envVarType.assign(Z(ds.nenv), 0);
@@ -378,16 +373,16 @@ void ReadEnvironment(Console& con, DataSet& ds, RawFiles& files) {
     Print(con.out, "Data entered by communities(N) or by variables(T)?: ");
     byCommunities = ReadCharIn(con, "n t") == 'n';
   }
-  TextIn& e = *files.e;
-  if (byCommunities) {
-    for (int c = 0; c < ds.ncsm; ++c)
-      for (int v = 0; v < ds.nenv; ++v) ds.env[c][v] = StrictNumber(con, e);
-  } else {
-    for (int v = 0; v < ds.nenv; ++v)
-      for (int c = 0; c < ds.ncsm; ++c) ds.env[c][v] = StrictNumber(con, e);
-  }
-  ds.envLabel = labelSource == 1 ? DefaultLabels(ds.nenv) : FileLabels(con, e, ds.nenv);
-  files.e.reset();
+  ds.envLabel = DefaultLabels(ds.nenv);
+  // The E file has no headers: every word where a number is expected is refused.
+  ReadClean(con, files.e, &files.eName, true, [&](RawReader& r) {
+    const int outer = byCommunities ? ds.ncsm : ds.nenv, inner = byCommunities ? ds.nenv : ds.ncsm;
+    for (int a = 0; a < outer; ++a)
+      for (int b = 0; b < inner; ++b)
+        if (!r.Number(byCommunities ? ds.env[a][b] : ds.env[b][a])) return false;
+    return TrailingLabels(r, labelSource, ds.nenv, ds.envLabel);
+  });
+  ds.envName = files.eName;
 
   for (int c = 0; c < ds.ncsm; ++c) {
     bool allMissing = true;
@@ -403,13 +398,12 @@ void ReadEnvironment(Console& con, DataSet& ds, RawFiles& files) {
 
 // Option 2 of "DATA FOR SESSION": the new session uses the formatted data
 // file of another session. True when the session has data.
-bool UseOtherSession(App& app) {
-  Console& con = app.con;
+bool UseOtherSession(Console& con, const NewSession& session, SessionTrack& track) {
   Print(con.out, "\nEnter name of the session from which data is to be extracted: ");
   std::string source = CutTo(ReadStringIn(con), kFileNameWidth);
-  app.track.whichFormda = source + formdaExt;
-  if (!fopenck(con, app.track.whichFormda, app.shell.volumeName)) return false;
-  Print(con.out, "\nUse file %s:\n", app.track.whichFormda.c_str());
+  track.whichFormda = source + formdaExt;
+  if (!fopenck(con, track.whichFormda, session.volumeName)) return false;
+  Print(con.out, "\nUse file %s:\n", track.whichFormda.c_str());
   Print(con.out, "   1  as it is \n");
   Print(con.out, "   2  modified \n");
   Print(con.out, "   3  return to main menu \n");
@@ -421,11 +415,11 @@ bool UseOtherSession(App& app) {
     Print(con.out, "\n%s is not available in this version.\n", "Using modified data from another session");
     return false;
   }
-  OpenFormda(app, 1);
-  ClearLine(app);
-  WriteTrack(app, 0);
-  FreeGlobals1(app);
-  FreeGlobals2(app);
+  // The other session's data must load before the new session may name them.
+  DataSet ds;
+  ReadFormda(con, ds, session.volumeName + track.whichFormda);
+  WriteTrack(con, track, ds, AnalysisOptions(), session.trackPath, 0);
+  ForgetSessionResults(track, ds);
   return true;
 }
 
@@ -452,11 +446,10 @@ void CountStates(int nch, int tcst, int* onsta, const double* const* B) {
   }
 }
 
-void IFFormat(App& app) {
-  Console& con = app.con;
+void IFFormat(Console& con, const MenuHeader& menu, const std::string& formdaPath) {
   DataSet ds;  // lives only until the formatted data file is written
   RawFiles files;
-  AskFiles(app, files);
+  AskFiles(con, menu, files);
   ReadTraits(con, ds, files);
   ReadPhylogeny(con, ds, files);
   ReadCommunities(con, ds, files);
@@ -467,13 +460,11 @@ void IFFormat(App& app) {
   // set is complete in memory as any reader of it expects.
   RangeStates(ds.nch, ds.tcst, ds.csm_Float, ds.chtype.data(), ds.chrange.data());
   ds.dataName = files.bName;
-  WriteFormda(con, ds, ds.tcst, app.shell.volumeName + app.track.whichFormda, ds.dataName,
-              ds.csm_Float, ds.cadat);
+  WriteFormda(con, ds, ds.tcst, formdaPath, ds.dataName, ds.csm_Float, ds.cadat);
 }
 
-int SetFormda(App& app) {
-  Console& con = app.con;
-  Menu(app, "DATA FOR SESSION");
+int SetFormda(Console& con, const MenuHeader& menu, const NewSession& session, SessionTrack& track) {
+  menu("DATA FOR SESSION");
   for (;;) {
     Print(con.out, "Options:\n");
     Print(con.out, "   1  format raw data \n");
@@ -483,13 +474,13 @@ int SetFormda(App& app) {
     Print(con.out, "Type option no.: ");
     int option = AskOption(con, "1 2 3 4");
     if (option == 1) {
-      app.track.whichFormda = app.shell.sessionName + formdaExt;
-      IFFormat(app);
-      WriteTrack(app, 0);
+      track.whichFormda = session.sessionName + formdaExt;
+      IFFormat(con, menu, session.volumeName + track.whichFormda);
+      WriteTrack(con, track, DataSet(), AnalysisOptions(), session.trackPath, 0);
       return 0;
     }
     if (option == 2) {
-      if (UseOtherSession(app)) return 0;
+      if (UseOtherSession(con, session, track)) return 0;
       continue;
     }
     if (option == 3) {

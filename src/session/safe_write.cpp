@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdarg>
+#include <filesystem>
+#include <iostream>
 #include <vector>
 
 #include "shell/abort.h"
@@ -12,7 +15,10 @@
 
 namespace kalios {
 
-AtomicTextFile::AtomicTextFile(std::string path) : path_(std::move(path)) {}
+AtomicTextFile::AtomicTextFile(std::string path) : path_(std::move(path)), report_(&std::cerr) {}
+
+AtomicTextFile::AtomicTextFile(std::string path, std::ostream& report)
+    : path_(std::move(path)), report_(&report) {}
 
 AtomicTextFile::~AtomicTextFile() { Discard(); }
 
@@ -68,10 +74,12 @@ void AtomicTextFile::Commit() {
   if (closed != 0) Fail();
   if (std::rename(temp_.c_str(), path_.c_str()) != 0) Fail();
   temp_.clear();
+  RemoveLeftovers(path_);
 }
 
 void AtomicTextFile::Fail() {
   Discard();
+  *report_ << Format("\nfile %s ", path_.c_str());
   Abort(kAbortWriteFailed);
 }
 
@@ -83,6 +91,54 @@ void AtomicTextFile::Discard() {
   if (!temp_.empty()) {
     unlink(temp_.c_str());
     temp_.clear();
+  }
+}
+
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  std::filesystem::path dir = std::filesystem::path(path).parent_path();
+  return dir.empty() ? "." : dir.string();
+}
+
+}  // namespace
+
+bool CanReplace(const std::string& path, std::string& why) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      why = "is not a regular file";
+      return false;
+    }
+    if (access(path.c_str(), W_OK) != 0) {
+      why = "is write-protected";
+      return false;
+    }
+  }
+  // The new version is written beside the old one and renamed over it.
+  std::string probe = DirectoryOf(path) + "/.kalios-probeXXXXXX";
+  int fd = mkstemp(probe.data());
+  if (fd < 0) {
+    why = "cannot be replaced: its directory takes no new files";
+    return false;
+  }
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+void RemoveLeftovers(const std::string& path) {
+  namespace fs = std::filesystem;
+  const std::string prefix = fs::path(path).filename().string() + ".tmp";
+  std::error_code ec;
+  for (fs::directory_iterator it(DirectoryOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    bool pattern = true;
+    for (size_t i = prefix.size(); i < name.size(); ++i)
+      if (!std::isalnum(static_cast<unsigned char>(name[i]))) pattern = false;
+    std::error_code ignored;
+    if (pattern && it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
   }
 }
 

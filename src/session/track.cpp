@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
 
+#include "session/formda.h"
 #include "session/item_reader.h"
 #include "session/safe_write.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 
@@ -58,7 +61,7 @@ int CstEntries(const DataSet& ds, int level) {
 
 void WriteTrack(Console& con, const SessionTrack& t, const DataSet& ds, const AnalysisOptions& o,
                 const std::string& path, int full) {
-  AtomicTextFile f(path);
+  AtomicTextFile f(path, con.err);
   if (!f.Open()) {
     Print(con.err, "\ncan't open %s \n", path.c_str());
     con.out << '\a';
@@ -81,7 +84,7 @@ void WriteTrack(Console& con, const SessionTrack& t, const DataSet& ds, const An
     f.Write("\n");
     WriteIntRow(f, ds.nGrPoly, ds.nch);
     f.Printf("\n%d\n", o.fuzzy);
-    f.Printf("%g\n", o.fuzziness);
+    f.Printf("%s\n", RoundTripText(o.fuzziness).c_str());
     for (auto opt : kResemblanceTypes) f.Printf("%d\n", o.*opt);
     f.Printf("%d\n", ds.nPart);
     f.Printf("%d\n", ds.whichPart);
@@ -154,70 +157,87 @@ int ReadTrack(Console& con, SessionTrack& t, DataSet& ds, AnalysisOptions& o,
     ds.AllocateWorkingArrays();
   }
 
-  for (auto slot : kSlots) t.*slot = r.Word();
-  o.isHierarchical = r.Int();
-  o.traitBasedOpt = r.Int();
-  for (auto flag : kFlags) t.*flag = r.Int();
-  o.optEnvStruct = r.Int();
-  o.rese_opt = r.Int();
-  o.reseCstOpt = r.Int();
-  o.partOpt = r.Int();
-  for (auto& x : ds.nchor) x = r.Int();
-  for (auto& x : ds.rcst) x = r.Int();
-  for (auto& x : ds.nGrPoly) x = r.Int();
-  o.fuzzy = r.Int();
-  o.fuzziness = r.Double();
-  for (auto opt : kResemblanceTypes) o.*opt = r.Int();
+  // Every item and every row is on a line of its own: each line must hold
+  // what the counts say, so a lost, repeated or glued line is found. (AtEnd
+  // above has passed over the end of the tag's line.)
+  auto one = [&r](int lower = INT_MIN, int upper = INT_MAX) { return r.LineInts(1, lower, upper)[0]; };
+  auto row = [&r](std::vector<int>& v, int n) {
+    std::vector<int> values = r.LineInts(n, INT_MIN, INT_MAX);
+    std::copy(values.begin(), values.end(), v.begin());
+  };
+  for (auto slot : kSlots) t.*slot = r.LineWords(1)[0];
+  o.isHierarchical = one();
+  o.traitBasedOpt = one();
+  for (auto flag : kFlags) t.*flag = one();
+  o.optEnvStruct = one();
+  o.rese_opt = one();
+  o.reseCstOpt = one();
+  o.partOpt = one();
+  row(ds.nchor, ds.nch);
+  row(ds.rcst, ds.nch);
+  row(ds.nGrPoly, ds.nch);
+  o.fuzzy = one();
+  {
+    const std::string word = r.LineWords(1)[0];
+    char* end = nullptr;
+    o.fuzziness = std::strtod(word.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(o.fuzziness)) r.Fail();
+  }
+  for (auto opt : kResemblanceTypes) o.*opt = one();
 
   // Every count below sizes a read into a fixed store: one out of range means
   // a damaged file.
-  ds.nPart = r.IntIn(0, kMaxPartitions);
-  ds.whichPart = r.IntIn(0, kMaxPartitions - 1);
-  for (int p = 0; p < ds.nPart; ++p) ds.partLabel[Z(p)] = r.Word(kPartNameWidth);
-  for (int p = 0; p < ds.nPart; ++p) ds.nGroupsP[Z(p)] = r.IntIn(0, ds.ncsm);
-  for (int p = 0; p < ds.nPart; ++p)
-    for (int g = 0; g < ds.nGroupsP[Z(p)]; ++g) ds.grLabelP[Z(p)][Z(g)] = r.Word(kGroupLabelWidth);
-  for (int p = 0; p < ds.nPart; ++p)
-    for (int c = 0; c < ds.ncsm; ++c) ds.groupRelP[p][c] = r.Int();
-  o.whichPartAOC = r.Int();
-  o.whichPartCstAOC = r.Int();
+  ds.nPart = one(0, kMaxPartitions);
+  ds.whichPart = one(0, kMaxPartitions - 1);
+  const auto partLabels = r.LineWords(ds.nPart, kPartNameWidth);
+  std::copy(partLabels.begin(), partLabels.end(), ds.partLabel.begin());
+  const auto groups = r.LineInts(ds.nPart, 0, ds.ncsm);
+  std::copy(groups.begin(), groups.end(), ds.nGroupsP.begin());
+  for (int p = 0; p < ds.nPart; ++p) {
+    const auto labels = r.LineWords(ds.nGroupsP[Z(p)], kGroupLabelWidth);
+    std::copy(labels.begin(), labels.end(), ds.grLabelP[Z(p)].begin());
+  }
+  for (int p = 0; p < ds.nPart; ++p) {
+    const auto members = r.LineInts(ds.ncsm, INT_MIN, INT_MAX);
+    std::copy(members.begin(), members.end(), ds.groupRelP[p]);
+  }
+  const auto aoc = r.LineInts(2, INT_MIN, INT_MAX);
+  o.whichPartAOC = aoc[0];
+  o.whichPartCstAOC = aoc[1];
   ds.nGroups = ds.nGroupsP[Z(ds.whichPart)];
 
-  ds.whichLevelGrCST = r.IntIn(1, std::max(ds.nch, 1));
-  ds.nPartCst = r.IntIn(0, kMaxPartitions);
-  ds.whichCstPart = r.IntIn(0, kMaxPartitions - 1);
-  for (int p = 0; p < ds.nPartCst; ++p) ds.partCstLabel[Z(p)] = r.Word(kPartNameWidth);
-  for (int p = 0; p < ds.nPartCst; ++p) ds.nGroupsCstP[Z(p)] = r.IntIn(0, ds.tcst);
-  for (int p = 0; p < ds.nPartCst; ++p)
-    for (int g = 0; g < ds.nGroupsCstP[Z(p)]; ++g)
-      ds.grCstLabelP[Z(p)][Z(g)] = r.Word(kGroupLabelWidth);
-  for (int p = 0; p < ds.nPartCst; ++p) ds.whichLevelGrCstP[Z(p)] = r.IntIn(1, ds.nch);
+  ds.whichLevelGrCST = one(1, std::max(ds.nch, 1));
+  ds.nPartCst = one(0, kMaxPartitions);
+  ds.whichCstPart = one(0, kMaxPartitions - 1);
+  const auto cstLabels = r.LineWords(ds.nPartCst, kPartNameWidth);
+  std::copy(cstLabels.begin(), cstLabels.end(), ds.partCstLabel.begin());
+  const auto cstGroups = r.LineInts(ds.nPartCst, 0, ds.tcst);
+  std::copy(cstGroups.begin(), cstGroups.end(), ds.nGroupsCstP.begin());
+  for (int p = 0; p < ds.nPartCst; ++p) {
+    const auto labels = r.LineWords(ds.nGroupsCstP[Z(p)], kGroupLabelWidth);
+    std::copy(labels.begin(), labels.end(), ds.grCstLabelP[Z(p)].begin());
+  }
+  const auto levels = r.LineInts(ds.nPartCst, 1, std::max(ds.nch, 1));
+  std::copy(levels.begin(), levels.end(), ds.whichLevelGrCstP.begin());
   for (int p = 0; p < ds.nPartCst; ++p) {
     const int entries = CstEntries(ds, ds.whichLevelGrCstP[Z(p)]);
     if (entries < 0) r.Fail();
-    for (int i = 0; i < entries; ++i) ds.groupCstP[p][i] = r.Int();
+    const auto members = r.LineInts(entries, INT_MIN, INT_MAX);
+    std::copy(members.begin(), members.end(), ds.groupCstP[p]);
   }
   ds.nCstGroups = ds.nGroupsCstP[Z(ds.whichCstPart)];
 
-  for (auto& x : ds.relSelect) x = r.Int();
-  o.doDistrib = r.Int();
-  o.adjacentRelOpt = r.Int();
-  o.whichLevelCst = r.Int();
-  o.poolCSTopt = r.Int();
-  o.clusMethPoolCSTs = r.Int();
-  ds.SMWSize = r.Int();
+  row(ds.relSelect, ds.ncsm);
+  o.doDistrib = one();
+  o.adjacentRelOpt = one();
+  o.whichLevelCst = one();
+  o.poolCSTopt = one();
+  o.clusMethPoolCSTs = one();
+  ds.SMWSize = one();
+  // Lines lost or repeated above would leave items over.
+  if (!r.AtEnd()) r.Fail();
   file->Close();
   return 1;
-}
-
-void WriteTrack(App& app, int full) {
-  WriteTrack(app.con, app.track, app.data, app.opts, app.shell.volumeName + app.shell.whichTrack,
-             full);
-}
-
-int ReadTrack(App& app) {
-  return ReadTrack(app.con, app.track, app.data, app.opts,
-                   app.shell.volumeName + app.shell.whichTrack);
 }
 
 void ForgetSessionResults(SessionTrack& t, DataSet& ds) {

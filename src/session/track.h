@@ -12,8 +12,6 @@
 
 namespace kalios {
 
-struct App;
-
 inline constexpr const char* trackExt = "Trk.txt";
 inline constexpr const char* formdaExt = "Formda.txt";
 inline constexpr const char* prindaExt = "Prinda.txt";
@@ -53,13 +51,10 @@ void WriteTrack(Console& con, const SessionTrack& track, const DataSet& ds,
                 const AnalysisOptions& opts, const std::string& path, int full);
 // Reads the track file at `path` into the track state, the data set's
 // partitions and selections (the data set must be loaded) and the options.
-// Returns 1. A missing file aborts with code 4, a damaged one with code 2.
+// Returns 1. A missing file aborts with code 4, a damaged one (an item
+// missing, a count out of range, anything after the last item) with code 2.
 int ReadTrack(Console& con, SessionTrack& track, DataSet& ds, AnalysisOptions& opts,
               const std::string& path);
-
-// The session's own track file (`whichTrack`).
-void WriteTrack(App& app, int full);
-int ReadTrack(App& app);
 
 // Forgets the session's results: results-file names, result flags (but the
 // two ordination-correlation flags) and the partitions in use.

@@ -1,6 +1,9 @@
 #include "shell/input.h"
 
 #include <cctype>
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,13 +41,23 @@ int ScanCharNamed(Console& con, const std::string& accepted, const char* name) {
   return c;
 }
 
+// `wholeInt`: the number is kept as an int, so it must fit one.
 double ScanNumberImpl(Console& con, TextIn& stream, const std::string& accepted, double lower,
-                      double upper, const double* escape) {
+                      double upper, const double* escape, bool wholeInt = false) {
   for (;;) {
     double x = 0;
     if (!freadck1(con, stream, x)) EndOfFileAbort(con, stream);
     if (escape != nullptr && x == *escape) return x;
-    if (accepted.empty()) return x;
+    if (accepted.empty()) {
+      // A number too large for a double (1e999) or for the int it becomes is
+      // no answer: asked again as any number out of range is.
+      const double low = wholeInt ? INT_MIN : -DBL_MAX, high = wholeInt ? INT_MAX : DBL_MAX;
+      if (std::isfinite(x) && low <= x && x <= high) return x;
+      con.out << kBell;
+      Print(con.err, "\nIncorrect input = %g. Reenter.\n", x);
+      Print(con.err, "Accepted input: %g to %g\n", low, high);
+      continue;
+    }
     if (accepted[0] == '-') {
       if (accepted == "-" && lower <= x && x <= upper) return x;
       con.out << kBell;
@@ -293,7 +306,7 @@ int ReadLongInput(Console& con, int n, std::vector<int>& values, const std::stri
     bool abandoned = false;
     if (source == Source::kFile) {
       for (int i = 0; i < n && !abandoned; ++i) {
-        double x = ScanNumberImpl(con, *f, accepted, 0, 0, &escape);
+        double x = ScanNumberImpl(con, *f, accepted, 0, 0, &escape, true);
         if (x == escape) abandoned = true;
         values[static_cast<size_t>(i)] = static_cast<int>(x);
       }
@@ -306,7 +319,7 @@ int ReadLongInput(Console& con, int n, std::vector<int>& values, const std::stri
     } else {
       Print(con.out, "Enter %s: \t", what.c_str());
       for (int i = 0; i < n && !abandoned; ++i) {
-        double x = ScanNumberImpl(con, con.in, accepted, 0, 0, &escape);
+        double x = ScanNumberImpl(con, con.in, accepted, 0, 0, &escape, true);
         if (x == escape) abandoned = true;
         values[static_cast<size_t>(i)] = static_cast<int>(x);
       }

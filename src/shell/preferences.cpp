@@ -1,12 +1,17 @@
 #include "shell/preferences.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
-#include "session/item_reader.h"
 #include "session/safe_write.h"
 #include "shell/app.h"
 #include "shell/cformat.h"
@@ -20,10 +25,11 @@ namespace {
 
 // The largest single-precision float, the upper bound of the PCA factor.
 constexpr double kMaxFloat = 3.4028234663852886e+38;
+// Significant digits a double can carry; more would only print noise (and a
+// huge count would allocate gigabytes per number).
+constexpr int kMaxDigits = 17;
 
-void KeepIfIn(int value, int lower, int upper, int& target) {
-  if (value >= lower && value <= upper) target = value;
-}
+int Processors() { return omp_get_num_procs(); }
 
 // Numbers of this dialogue are read from the console under the name "keyboard".
 double KeyboardNumber(Console& con, double lower, double upper) {
@@ -42,53 +48,113 @@ bool YesNo(Console& con, const char* question) {
   return ReadCharIn(con, "y n") == 'y';
 }
 
+// A damaged item of the file: its place (1 is the version tag) and its name.
+struct Damaged {
+  int item;
+  const char* name;
+};
+
+// Reads the items of the file one word each, as the dialogue could have
+// written them; anything else (a missing item, a word for a number, a value
+// out of range) is damage.
+class PrefReader {
+ public:
+  explicit PrefReader(TextIn& in) : in_(in) {}
+
+  std::string Word(const char* name) {
+    ++item_;
+    std::string w;
+    if (in_.ScanWord(w) != 1) throw Damaged{item_, name};
+    return w;
+  }
+  int Int(const char* name, long lower = INT_MIN, long upper = INT_MAX) {
+    std::string w = Word(name);
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(w.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || v < lower || v > upper) throw Damaged{item_, name};
+    return static_cast<int>(v);
+  }
+  double Real(const char* name, double lower, double upper) {
+    std::string w = Word(name);
+    char* end = nullptr;
+    double v = std::strtod(w.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(v) || v < lower || v > upper) throw Damaged{item_, name};
+    return v;
+  }
+  float Size(const char* name) { return static_cast<float>(Real(name, -kMaxFloat, kMaxFloat)); }
+  int Flag(const char* name) {
+    std::string w = Word(name);
+    if (w != "y" && w != "n" && w != "Y" && w != "N") throw Damaged{item_, name};
+    return std::tolower(static_cast<unsigned char>(w[0]));
+  }
+
+ private:
+  TextIn& in_;
+  int item_ = 1;  // the version tag is item 1
+};
+
 }  // namespace
 
 void ReadPreferences(Console& con, Preferences& p, const std::string& path) {
   auto file = TextIn::OpenFile(path);
   if (!file) return;  // no file: the defaults stay, silently
-  ItemReader r(con, *file);
   std::string tag;
-  if (!r.TryWord(tag) || tag != versionPref) {
+  if (file->ScanWord(tag) != 1 || tag != versionPref) {
     file->Close();
     return;
   }
   Preferences q = p;
-  // Values are read in file order; each is stored only when the dialogue
-  // could have produced it, so a damaged value keeps what was there.
-  q.isHierarchicalPref = r.Int();
-  q.scatterHSize = r.Float();
-  q.scatterVSize = r.Float();
-  q.scatterPointSize = r.Int();
-  q.profileHSize = r.Float();
-  q.profileVSize = r.Float();
-  q.profileType = r.Int();
-  q.drawProfPtsOpt = r.Char("y n");
-  q.profilePointSize = r.Int();
-  q.treeHSize = r.Float();
-  q.treeVSize = r.Float();
-  KeepIfIn(r.Int(), 1, INT_MAX, q.sDigits);  // the dialogue turns 0 into the default
-  KeepIfIn(r.Int(), 1, INT_MAX, q.maxColsPrint);
-  KeepIfIn(r.Int(), 1, INT_MAX, q.maxComponents);
-  q.saveStruct = r.Char("y n");
-  q.saveRndData = r.Char("y n");
-  q.showMemory = r.Char("y n");
-  q.countDoubleAbsence = r.Int() != 0 ? 1 : 0;
-  q.sqrtDissimOpt_RaoTraits = r.Int() != 0;
-  q.sqrtDissimOpt_RaoPhyl = r.Int() != 0;
-  q.BealsIncludeOpt = r.Int() != 0;
-  double factor = r.Double();
-  if (std::isfinite(factor) && factor >= 1 && factor <= kMaxFloat) q.overfitFactorPCARegr = factor;
-  q.twoTailedTest = r.Int() != 0;
-  q.oneMatrixPermPartialCorr = r.Int() != 0;
-  q.nonParametricSES_opt = r.Int() != 0;
-  KeepIfIn(r.Int(), 0, INT_MAX, q.nProcessors);
+  PrefReader r(*file);
+  try {
+    q.isHierarchicalPref = r.Int("isHierarchicalPref");
+    q.scatterHSize = r.Size("scatterHSize");
+    q.scatterVSize = r.Size("scatterVSize");
+    q.scatterPointSize = r.Int("scatterPointSize");
+    q.profileHSize = r.Size("profileHSize");
+    q.profileVSize = r.Size("profileVSize");
+    q.profileType = r.Int("profileType");
+    q.drawProfPtsOpt = r.Flag("drawProfPtsOpt");
+    q.profilePointSize = r.Int("profilePointSize");
+    q.treeHSize = r.Size("treeHSize");
+    q.treeVSize = r.Size("treeVSize");
+    q.sDigits = r.Int("sDigits", 1, kMaxDigits);
+    q.maxColsPrint = r.Int("maxColsPrint", 1);
+    q.maxComponents = r.Int("maxComponents", 1);
+    q.saveStruct = r.Flag("saveStruct");
+    q.saveRndData = r.Flag("saveRndData");
+    q.showMemory = r.Flag("showMemory");
+    q.countDoubleAbsence = r.Int("countDoubleAbsence") != 0 ? 1 : 0;
+    q.sqrtDissimOpt_RaoTraits = r.Int("sqrtDissimOpt_RaoTraits") != 0;
+    q.sqrtDissimOpt_RaoPhyl = r.Int("sqrtDissimOpt_RaoPhyl") != 0;
+    q.BealsIncludeOpt = r.Int("BealsIncludeOpt") != 0;
+    q.overfitFactorPCARegr = r.Real("overfitFactorPCARegr", 1, kMaxFloat);
+    q.twoTailedTest = r.Int("twoTailedTest") != 0;
+    q.oneMatrixPermPartialCorr = r.Int("oneMatrixPermPartialCorr") != 0;
+    q.nonParametricSES_opt = r.Int("nonParametricSES_opt") != 0;
+    // A file written on a larger machine asks for more processors than this
+    // one has: all of them are used.
+    q.nProcessors = std::min(r.Int("nProcessors", 0), Processors());
+  } catch (const Damaged& d) {
+    // Every later start would stop at the same item: the file is put aside
+    // for the user to look at and the defaults stay.
+    file->Close();
+    const std::string aside = path + ".damaged";
+    Print(con.err, "\nPreferences file %s: item %d (%s) is damaged or out of range.\n", path.c_str(),
+          d.item, d.name);
+    if (std::rename(path.c_str(), aside.c_str()) == 0) {
+      Print(con.err, "It is kept as %s; the default preferences are used.\n", aside.c_str());
+    } else {
+      Print(con.err, "The default preferences are used.\n");
+    }
+    return;
+  }
   file->Close();
   p = q;
 }
 
 void WritePreferences(Console& con, const Preferences& p, const std::string& path) {
-  AtomicTextFile f(path);
+  AtomicTextFile f(path, con.err);
   if (!f.Open()) {
     Print(con.err, "\ncan't open %s \n", path.c_str());
     con.out << '\a';
@@ -149,7 +215,7 @@ void SetPreferences(App& app, const std::string& path) {
       case 'F': {
         Print(con.out, "\n%s\n", kRuleLine.c_str());
         Print(con.out, "Number of significant digits on printouts (enter zero for default):\n");
-        int digits = static_cast<int>(KeyboardNumber(con, 0, INT_MAX));
+        int digits = static_cast<int>(KeyboardNumber(con, 0, kMaxDigits));
         p.sDigits = digits == 0 ? 6 : digits;
         Print(con.out, "Maximum number of ordination components on printout (zero for default):\n");
         int components = static_cast<int>(KeyboardNumber(con, 0, INT_MAX));
@@ -207,7 +273,7 @@ void SetPreferences(App& app, const std::string& path) {
         Print(con.out,
               "Specify the maximum number of processors to be used (enter zero for default, which "
               "is the maximum available): ");
-        p.nProcessors = static_cast<int>(KeyboardNumber(con, 0, INT_MAX));
+        p.nProcessors = static_cast<int>(KeyboardNumber(con, 0, Processors()));
         break;
       default:
         break;

@@ -15,9 +15,11 @@ inline constexpr const char* KALIOSPrefsName = "KALIOS.prf";
 inline constexpr const char* versionPref = "17Apr2020";
 
 // Reads the file at `path` into the preferences. No file, an empty one or one
-// with another first word leaves them unchanged; a value outside the range
-// the dialogue allows keeps its current value. A file that ends early aborts
-// with code 2 naming the file.
+// with another first word leaves them unchanged. A damaged file (an item
+// missing, a word for a number, a flag other than y/n, a value outside the
+// range the dialogue allows) is reported naming the item, renamed to
+// `path` + ".damaged" and leaves the preferences unchanged. More processors
+// than the machine has are read as all of them.
 void ReadPreferences(Console& con, Preferences& prefs, const std::string& path);
 // Writes the preferences to `path`, replacing the old file only once the new
 // one is complete. A file that cannot be created is reported and nothing is

@@ -8,6 +8,7 @@
 
 #include <gsl/gsl_errno.h>
 
+#include "session/time_stamp.h"
 #include "shell/abort.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
@@ -92,15 +93,7 @@ void Wait(Console& con) {
 
 void ClearLine(App& app) { ClearLine(app.con); }
 
-void TimeStamp(std::ostream& os) {
-  std::time_t now = std::time(nullptr);
-  char buf[64];
-  std::tm tmv{};
-  localtime_r(&now, &tmv);
-  // ctime's layout: "Sun Dec  6 11:05:13 2026\n"
-  std::strftime(buf, sizeof buf, "%a %b %e %H:%M:%S %Y\n", &tmv);
-  os << buf;
-}
+void TimeStamp(std::ostream& os) { os << TimeStampText(); }
 
 double WallClock() { return omp_get_wtime(); }
 
@@ -127,25 +120,16 @@ void MainMenu(App& app) {
     Print(con.out, "Type option: ");
     int opt = std::toupper(ReadCharIn(con, "N O S A X"));
     Print(con.out, "\n\n");
-    omp_set_num_threads(app.prefs.nProcessors > 0 ? app.prefs.nProcessors : omp_get_num_procs());
+    // Never more threads than the machine has processors, whatever the preference says.
+    const int procs = omp_get_num_procs();
+    omp_set_num_threads(app.prefs.nProcessors > 0 && app.prefs.nProcessors < procs ? app.prefs.nProcessors
+                                                                                   : procs);
 
     if (opt == 'N' || opt == 'O') {
-      Print(con.out, "Enter session name: ");
-      app.shell.tempName = ReadStringIn(con);
-      app.shell.sessionShortName = app.shell.tempName.substr(0, 90);
-      app.shell.volumeName.clear();
-      app.shell.sessionName = app.shell.sessionShortName;
-      app.shell.whichTrack = app.shell.sessionName + "Trk.txt";
-      bool opened = false;
-      if (opt == 'O') {
-        opened = fopenck(con, app.shell.whichTrack, app.shell.volumeName) != nullptr;
-      } else {
-        opened = fopenckWrite(con, app.shell.whichTrack, app.shell.volumeName, false) != nullptr;
-      }
-      if (!opened) {
-        Wait(con);
-      } else {
+      if (AttachSession(app, opt == 'N')) {
         IFSession(app);
+      } else {
+        Wait(con);
       }
     } else if (opt == 'A') {
       SimulationStudyHook(app);

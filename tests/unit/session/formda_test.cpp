@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 
 #include "support/compare.h"
 #include "support/scripted.h"
 #include "support/tempdir.h"
 #include "shell/abort.h"
+#include "shell/cformat.h"
 
 namespace kalios {
 namespace {
@@ -135,7 +138,7 @@ TEST(Formda, RoundTripsEveryLayoutOfTheData) {
     EXPECT_EQ(back.SMWSize, 3);
     EXPECT_EQ(back.hasPhylogeny, c.phylogeny != 0);
     EXPECT_EQ(back.hasTraitGroups, c.groups);
-    EXPECT_DOUBLE_EQ(back.csm_Float[0][0], 0.123457);
+    EXPECT_EQ(back.csm_Float[0][0], 0.123456789);
     EXPECT_EQ(back.csm_Float[1][1], -999);
     EXPECT_EQ(back.cadat[2][3], -999);
     EXPECT_EQ(back.temEnvQuant, c.e ? 1 : 0);
@@ -180,7 +183,7 @@ TEST(Formda, WritesTheExactLayout) {
   std::string text = Write(ds, dir / "f.txt");
   const std::string expected =
       "b.txt \n2 \na\tb\t\n3\t1\t\n0\t0\t\n2\t2\t\n1 \nq\t\n2 \n0\t\n0\t0\t0\t0\t0\t0\t0\t\n\n"
-      "25Jun2016 \n0.123457\t1\t\n-999\t0\t\n\n1.23457e+07\t\n0.5\t\n\n"
+      "25Jun2016 \n0.123456789\t1\t\n-999\t0\t\n\n12345678\t\n0.5\t\n\n"
       "1 \n97Sep08 \n2 \n3\t\npH\t\ne.txt \n6.5\t\n0 \nSMW 1\n0\n0\n";
   ASSERT_GT(text.size(), expected.size());
   EXPECT_EQ(text.substr(0, expected.size()), expected);
@@ -216,20 +219,47 @@ TEST(Formda, OlderLayoutsAreRead) {
   EXPECT_DOUBLE_EQ(back.env[3][0], 8.25);
 }
 
-TEST(Formda, OrdinalEcologicalVariableSetsNoFlag) {
+TEST(Formda, OrdinalEcologicalVariablesCountAsQuantitativeAfterAReload) {
+  // As the formatting records them: otherwise a reload offers the analysis of
+  // variance for ordinal-only E.
   TempDir dir;
   DataSet ds = MakeData(true, false, 0, false);
   ds.envVarType = {4, 4};
   Write(ds, dir / "f.txt");
   DataSet back = Read(dir / "f.txt");
-  EXPECT_EQ(back.temEnvBin + back.temEnvQual + back.temEnvQuant, 0);
+  EXPECT_EQ(back.temEnvQuant, 1);
+  EXPECT_EQ(back.temEnvBin + back.temEnvQual, 0);
+}
+
+TEST(Formda, ValuesOfMoreThanSixDigitsAreStoredExactly) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 1, false);
+  ds.csm_Float[0][1] = 1234567;
+  ds.csm_Float[1][1] = 1234568;
+  ds.csm_Float[2][1] = 1234571;
+  ds.cadat[0][0] = 4512345.6;
+  ds.env[1][0] = 0.1 + 0.2;  // needs all 17 digits
+  ds.phylogenyRese[0][1] = 1.0 / 3;
+  std::string text = Write(ds, dir / "f.txt");
+  DataSet back = Read(dir / "f.txt");
+  EXPECT_EQ(back.csm_Float[0][1], 1234567);
+  EXPECT_EQ(back.csm_Float[2][1], 1234571);
+  EXPECT_EQ(back.cadat[0][0], 4512345.6);
+  EXPECT_EQ(back.env[1][0], 0.1 + 0.2);
+  EXPECT_EQ(back.phylogenyRese[0][1], 1.0 / 3);
+  EXPECT_NE(text.find("\n4512345.6\t"), std::string::npos);
+  // Values of up to 6 significant digits keep the text they always had.
+  for (double x : {0.5, -999.0, 1e-7, 123456.0, 2.5e+20, 0.0})
+    EXPECT_EQ(RoundTripText(x), Format("%.6g", x));
+  EXPECT_EQ(RoundTripText(1234567), "1234567");
+  EXPECT_EQ(RoundTripText(0.1 + 0.2), "0.30000000000000004");
 }
 
 TEST(Formda, OldestLayoutWithTwoCharacterTraitCodes) {
   TempDir dir;
   // 2 traits, 2 communities, 2 OTUs: each OTU a code word then its community values.
   WriteAll(dir / "f.txt",
-           "old data\n2\na b\n3 3\n0 0\n3 2\n2\nr1 r2\n2\n0 0\n0 0 0 0 0 0 0\n"
+           "old data\n2\na b\n3 3\n0 0\n2 2\n2\nr1 r2\n2\n0 0\n0 0 0 0 0 0 0\n"
            "0112 5 0\n0320 1 2\n0\n0\n");
   DataSet back = Read(dir / "f.txt");
   EXPECT_EQ(back.dataName, "old data");
@@ -250,6 +280,7 @@ TEST(Formda, WordAfterSpeciesThatIsNotSmwStaysTheNextItem) {
   DataSet ds = MakeData(false, false, 1, false);
   std::string text = Write(ds, dir / "f.txt");
   // A file from before the window size: the phylogeny flag follows directly.
+  text.replace(text.find("25Jun2016"), 9, "18Jan2008");
   text.erase(text.find("SMW 3\n"), 6);
   WriteAll(dir / "f.txt", text);
   DataSet back = Read(dir / "f.txt");
@@ -260,6 +291,11 @@ TEST(Formda, WordAfterSpeciesThatIsNotSmwStaysTheNextItem) {
   text.replace(text.find("\n1\n1\n") + 1, 1, "x");
   WriteAll(dir / "g.txt", text);
   EXPECT_EQ(ReadAbortCode(dir / "g.txt"), kAbortEndOfFile);
+  // The current layout always carries the window size.
+  text = Write(ds, dir / "f.txt");
+  text.erase(text.find("SMW 3\n"), 6);
+  WriteAll(dir / "h.txt", text);
+  EXPECT_EQ(ReadAbortCode(dir / "h.txt"), kAbortEndOfFile);
 }
 
 TEST(Formda, DamagedFilesEndInTheEndOfFileAbort) {
@@ -301,6 +337,129 @@ TEST(Formda, NegativeCountsAndMissingFilesAbort) {
             }),
             kAbortOpenFailed);
   EXPECT_NE(io.err.str().find("\ncan't open "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  return text;
+}
+
+// A damaged file either ends in the end-of-file abort naming it or, when the
+// damage changed nothing that is read (two item lines glued), reads back as
+// the original: it is never loaded shifted.
+void ExpectAbortOrSame(const std::string& damaged, const std::string& original, const std::string& what) {
+  TempDir dir;
+  WriteAll(dir / "d.txt", damaged);
+  std::string err;
+  int code = ReadAbortCode(dir / "d.txt", &err);
+  if (code != 0) {
+    EXPECT_EQ(code, kAbortEndOfFile) << what;
+    EXPECT_NE(err.find("\nfile " + dir / "d.txt" + " "), std::string::npos) << what;
+    return;
+  }
+  DataSet back = Read(dir / "d.txt");
+  EXPECT_EQ(Body(Write(back, dir / "again.txt")), Body(original)) << what << " loaded as\n" << damaged;
+}
+
+TEST(Formda, DeletedGluedOrRepeatedLinesNeverLoadShifted) {
+  TempDir dir;
+  for (int variant = 0; variant < 2; ++variant) {
+    DataSet ds = variant == 0 ? MakeData(true, true, 1, true) : MakeData(true, false, 2, false);
+    const std::string text = Write(ds, dir / "f.txt");
+    const auto lines = SplitLines(text);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {  // the time stamp is the last line
+      auto deleted = lines;
+      deleted.erase(deleted.begin() + static_cast<long>(i));
+      ExpectAbortOrSame(JoinLines(deleted), text, "line " + std::to_string(i + 1) + " deleted");
+      auto repeated = lines;
+      repeated.insert(repeated.begin() + static_cast<long>(i), lines[i]);
+      ExpectAbortOrSame(JoinLines(repeated), text, "line " + std::to_string(i + 1) + " repeated");
+      auto glued = lines;
+      glued[i] += glued[i + 1];
+      glued.erase(glued.begin() + static_cast<long>(i) + 1);
+      ExpectAbortOrSame(JoinLines(glued), text, "lines " + std::to_string(i + 1) + " glued");
+    }
+  }
+}
+
+TEST(Formda, ChangedCountsAndTypeCodesAbort) {
+  TempDir dir;
+  DataSet ds = MakeData(true, true, 1, true);
+  const std::string text = Write(ds, dir / "f.txt");
+  const auto lines = SplitLines(text);
+  auto with = [&](size_t line, const std::string& value) {
+    auto changed = lines;
+    changed[line] = value;
+    return JoinLines(changed);
+  };
+  const size_t tag = static_cast<size_t>(std::find(lines.begin(), lines.end(), "25Jun2016 ") - lines.begin());
+  const size_t nenvLine = tag + 1 + 5 + 1 + 5 + 1;
+  ASSERT_EQ(lines[nenvLine], "2 ");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {with(1, "4 "), "one trait more"},
+      {with(1, "2 "), "one trait less"},
+      {with(6, "5 "), "one community more"},
+      {with(8, "6 "), "one OTU more"},
+      {with(8, "4 "), "one OTU less"},
+      {with(nenvLine, "3 "), "one variable more"},
+      {with(nenvLine, "1 "), "one variable less"},
+      {with(3, "3\t5\t1\t"), "trait type 5"},
+      {with(3, "0\t4\t1\t"), "trait type 0"},
+      {with(nenvLine + 3, "0\t1\t"), "variable type 0"},
+      {with(nenvLine + 2, "9 "), "kind of variables 9"},
+      {with(5, "6\t4\t2\t"), "more states than OTUs"},
+  };
+  for (const auto& [damaged, what] : cases) {
+    WriteAll(dir / "d.txt", damaged);
+    EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << what;
+  }
+  // The phylogeny flag and the trait-group flag take 0 or 1 only.
+  std::string flag = text;
+  flag.replace(flag.find("SMW 3\n1\n"), 8, "SMW 3\n2\n");
+  WriteAll(dir / "d.txt", flag);
+  EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile);
+}
+
+TEST(Formda, HugeCountsAbortBeforeAnythingIsAllocated) {
+  TempDir dir;
+  DataSet ds = MakeData(false, false, 0, false);
+  const auto lines = SplitLines(Write(ds, dir / "f.txt"));
+  for (size_t line : {1u, 6u, 8u}) {
+    for (const char* count : {"2147483000 ", "2147483647 ", "100000 "}) {
+      auto changed = lines;
+      changed[line] = count;
+      WriteAll(dir / "d.txt", JoinLines(changed));
+      const auto start = std::chrono::steady_clock::now();
+      EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << line << " " << count;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+  }
+}
+
+TEST(Formda, ValuesThatAreNotFiniteAreDamage) {
+  TempDir dir;
+  DataSet ds = MakeData(true, false, 0, false);
+  const std::string text = Write(ds, dir / "f.txt");
+  for (const char* bad : {"inf", "nan", "1e999"}) {
+    std::string damaged = text;
+    damaged.replace(damaged.find("-999\t"), 4, bad);
+    WriteAll(dir / "d.txt", damaged);
+    EXPECT_EQ(ReadAbortCode(dir / "d.txt"), kAbortEndOfFile) << bad;
+  }
 }
 
 }  // namespace

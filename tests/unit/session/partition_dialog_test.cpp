@@ -10,7 +10,6 @@
 #include "support/scripted.h"
 #include "support/tempdir.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 
 namespace kalios {
 namespace {
@@ -18,17 +17,19 @@ namespace {
 using testing::TempDir;
 using testing::WriteAll;
 
-struct Dialogue : test::ScriptedApp {
-  explicit Dialogue(const std::string& answers) : ScriptedApp(answers) {
-    app.shell.sessionName = app.shell.sessionShortName = "s";
-  }
+struct Dialogue : test::Scripted {
+  explicit Dialogue(const std::string& answers) : Scripted(answers) {}
+  MenuHeader menu = [this](const std::string& title) { out << title << "\n"; };
+  DataSet data;
+  SessionTrack track;
+  AnalysisOptions opts;
 };
 
 // Runs the group dialogue for n objects; returns the groups.
 std::vector<int> Groups(Dialogue& d, int n, const std::string& what, int& nGroups,
                         std::vector<std::string>& labels) {
   std::vector<int> groupOf(static_cast<size_t>(n), 0);
-  SettingAnyGroups(d.app, n, nGroups, groupOf.data(), labels, what);
+  SettingAnyGroups(d.con, d.menu, d.data, d.track, d.opts, "", n, nGroups, groupOf.data(), labels, what);
   return groupOf;
 }
 
@@ -52,7 +53,7 @@ TEST(SettingAnyGroups, CountsPerGroupMustCoverTheObjects) {
 
 TEST(SettingAnyGroups, MembershipByLabelsRefusesUnknownLabels) {
   Dialogue d("2\n2\nk wet dry y\nn\nk wet dry mud y\nk wet dry wet y\n");
-  d.app.data.reLabel = {"r1", "r2", "r3"};
+  d.data.reLabel = {"r1", "r2", "r3"};
   int nGroups = 0;
   std::vector<std::string> labels;
   auto g = Groups(d, 3, "communities", nGroups, labels);
@@ -82,20 +83,20 @@ TEST(GetPartition, FusionRecordsAreCutAtKGroupsAndDamageAborts) {
   WriteAll(dir / "clus.txt", "0.1 2 1 2\n0.5 2 3 4\n0.9 2 1 3\n");
   Dialogue d("");
   std::vector<int> g(5);
-  GetPartition(d.app, dir / "clus.txt", 5, 3, g.data());
+  GetPartition(d.con, dir / "clus.txt", 5, 3, g.data());
   EXPECT_EQ(g, (std::vector<int>{1, 1, 2, 2, 3}));
 
   // A record with one member is passed over; a whole cluster listed merges it.
   WriteAll(dir / "clus.txt", "0.1 1 5\n0.2 2 4 5\n0.3 3 1 4 5\n");
-  GetPartition(d.app, dir / "clus.txt", 5, 3, g.data());
+  GetPartition(d.con, dir / "clus.txt", 5, 3, g.data());
   EXPECT_EQ(g, (std::vector<int>{1, 2, 3, 1, 1}));
 
   // Missing file; more members than objects, an object that does not exist, too few fusions.
   std::vector<int> g4(4);
-  EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.app, dir / "none.txt", 4, 2, g4.data()); }), kAbortOpenFailed);
+  EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.con, dir / "none.txt", 4, 2, g4.data()); }), kAbortOpenFailed);
   for (const char* text : {"0.1 9 1 2 3 4 1 2 3 4 1\n", "0.1 2 1 7\n", "0.1 2 1 2\n"}) {
     WriteAll(dir / "bad.txt", text);
-    EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.app, dir / "bad.txt", 4, 2, g4.data()); }), kAbortEndOfFile)
+    EXPECT_EQ(test::AbortCodeOf([&] { GetPartition(d.con, dir / "bad.txt", 4, 2, g4.data()); }), kAbortEndOfFile)
         << text;
   }
 }
@@ -104,8 +105,8 @@ TEST(SettingAnyGroups, ClusterRecordIsOfferedWhenOneExists) {
   TempDir dir;
   WriteAll(dir / "rc.txt", "0.1 2 1 2\n");
   Dialogue d("2\n1\n2\n");
-  d.app.track.hasReClus = 1;
-  d.app.track.whichReClus = dir / "rc.txt";
+  d.track.hasReClus = 1;
+  d.track.whichReClus = dir / "rc.txt";
   int nGroups = 0;
   std::vector<std::string> labels;
   auto g = Groups(d, 3, "communities", nGroups, labels);
@@ -115,12 +116,12 @@ TEST(SettingAnyGroups, ClusterRecordIsOfferedWhenOneExists) {
 
 TEST(SettingWhichLevel, AskedOnlyForHierarchicalMonotheticPooling) {
   Dialogue d("2\n");
-  d.app.data.nch = 3;
+  d.data.nch = 3;
   int level = 0;
-  EXPECT_EQ(SettingWhichLevel(d.app, level), 1);
-  d.app.opts.poolCSTopt = 1;
-  d.app.opts.isHierarchical = 1;
-  EXPECT_EQ(SettingWhichLevel(d.app, level), 2);
+  EXPECT_EQ(SettingWhichLevel(d.con, d.data.nch, d.opts, level), 1);
+  d.opts.poolCSTopt = 1;
+  d.opts.isHierarchical = 1;
+  EXPECT_EQ(SettingWhichLevel(d.con, d.data.nch, d.opts, level), 2);
   EXPECT_EQ(level, 2);
   EXPECT_NE(d.out.str().find("Specify hierarchical level: "), std::string::npos);
 }

@@ -12,7 +12,6 @@
 #include "support/scripted.h"
 #include "support/tempdir.h"
 #include "shell/abort.h"
-#include "shell/app.h"
 #include "support/compare.h"
 
 namespace kalios {
@@ -22,13 +21,16 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-// A scripted console and an App whose session is "s", in a scratch directory.
-struct Dialogue : test::ScriptedApp {
-  explicit Dialogue(const std::vector<std::string>& answers) : ScriptedApp(test::Lines(answers)) {
-    app.shell.sessionName = app.shell.sessionShortName = "s";
-    app.shell.whichTrack = "sTrk.txt";
-    app.track.whichFormda = "sFormda.txt";
+// A scripted console for the session "s", in a scratch directory.
+struct Dialogue : test::Scripted {
+  explicit Dialogue(const std::vector<std::string>& answers) : Scripted(test::Lines(answers)) {
+    track.whichFormda = "sFormda.txt";
   }
+  void Format() { IFFormat(con, menu, "sFormda.txt"); }
+  int SetFormda() { return kalios::SetFormda(con, menu, session, track); }
+  MenuHeader menu = [this](const std::string& title) { out << "\n\n" << title << "\n"; };
+  NewSession session{"s", "", "sTrk.txt"};
+  SessionTrack track;
 };
 
 class Formatting : public testing::InTempDir {
@@ -36,7 +38,7 @@ class Formatting : public testing::InTempDir {
   // Runs the formatting dialogue on the answers and reads back what it wrote.
   DataSet Format(const std::vector<std::string>& answers) {
     d_ = std::make_unique<Dialogue>(answers);
-    IFFormat(d_->app);
+    d_->Format();
     DataSet ds;
     ReadFormda(d_->con, ds, "sFormda.txt");
     return ds;
@@ -229,35 +231,72 @@ TEST_F(Formatting, SeveralTypesMustReallyMix) {
   EXPECT_EQ(bin.envVarType, (std::vector<int>{1, 1}));
 }
 
-// A damaged raw file ends the formatting with the end-of-file abort naming the
-// file, before any formatted data file is written.
-void ExpectEndOfFile(Dialogue& d, const std::string& fileMessage) {
-  EXPECT_EQ(test::AbortCodeOf([&] { IFFormat(d.app); }), kAbortEndOfFile);
-  EXPECT_NE(d.err.str().find(fileMessage), std::string::npos) << fileMessage << " not in " << d.err.str();
-  EXPECT_FALSE(std::ifstream("sFormda.txt").good());
+// A raw file that does not read cleanly is reported naming the file and the
+// place, and another file is asked for; nothing shifts silently.
+void ExpectRefused(const std::string& bad, std::vector<std::string> answers, size_t at,
+                   const std::string& message, const std::string& file = "B.txt") {
+  WriteAll(file, bad);
+  answers.insert(answers.begin() + static_cast<long>(at), "good.txt");
+  Dialogue d(answers);
+  d.Format();
+  EXPECT_NE(d.err.str().find(message), std::string::npos) << bad << "\n" << d.err.str();
+  EXPECT_NE(d.out.str().find("Enter data file name: "), std::string::npos);
+  DataSet ds;
+  ReadFormda(d.con, ds, "sFormda.txt");
+  if (file == "B.txt") {
+    EXPECT_EQ(ds.dataName, "good.txt");  // the title follows the file finally read
+    EXPECT_EQ(ds.csm_Float[1][1], 0);
+  }
 }
 
-TEST_F(Formatting, DamagedFilesEndInTheEndOfFileAbort) {
+TEST_F(Formatting, NumbersThatWouldBeMisreadAreRefused) {
+  // B: 3 OTUs as rows, 2 traits, labels at the end; answers up to the layout
+  // are followed by the file asked again.
+  WriteAll("W.txt", kW32);
+  WriteAll("good.txt", "h w\n1.5 1\n2.5 0\n3.5 1\nh w\n");
+  auto answers = Plain("2", "2");
+  const size_t at = 9;
+  ExpectRefused("1e999 1\n2 0\n3 1\nh w\n", answers, at,
+                "\nfile B.txt, line 1, value 1: \"1e999\" is not a finite number\n");
+  ExpectRefused("1 " + std::string(400, '9') + "\n2 0\n3 1\nh w\n", answers, at, "is not a finite number");
+  ExpectRefused("1 1\nnan 0\n3 1\nh w\n", answers, at, "line 2, value 3: \"nan\" is not a number");
+  ExpectRefused("1 1\n2 NA\n3 1\nh w\n", answers, at, "\"NA\" is not a number: write missing values as -999");
+  ExpectRefused("1 inf\n2 0\n3 1\nh w\n", answers, at, "\"inf\" is not a finite number");
+  ExpectRefused("1 1\n2 .\n3 1\nh w\n", answers, at, "\".\" is not a number: write missing values as -999");
+  ExpectRefused("SLA2 height\n1 1\n2 0\n3 1\nh w\n", answers, at,
+                "line 1, value 1: \"SLA2\" mixes letters and digits");
+  ExpectRefused("1,5 1\n2 0\n3 1\nh w\n", answers, at, "\"1,5\" holds a comma");
+  ExpectRefused("1 1\n\xE2\x88\x92" "2.5 0\n3 1\nh w\n", answers, at, "has a minus sign other than '-'");
+  ExpectRefused("1 1\n2 0\n3 1\n4 4\nh w\n", answers, at, "line 4: 2 numbers left over before the labels");
+  ExpectRefused("1 1\n2 0\n3 1\nleaf area woody\n", answers, at,
+                "\nfile B.txt: 2 labels expected after the numbers, 3 words found");
+  ExpectRefused("1 1\n2 0\n3 1\nh\n", answers, at, "2 labels expected after the numbers, 1 words found");
+  ExpectRefused("1 1\n2 0\n", answers, at, "\nEnd of file B.txt\n");
+  // Without labels from the file, numbers left over are still reported.
+  ExpectRefused("1 1\n2 0\n3 1\n9\n", Plain("2", "1"), at, "line 4: 1 numbers left over after the 6 expected");
+}
+
+TEST_F(Formatting, EveryRawFileIsCheckedTheSameWay) {
   WriteAll("B.txt", "1 2\n");
   WriteAll("W.txt", "1 0\n0 1\n1 1\n");
-  WriteAll("E.txt", "5 6\n");
-  Dialogue shortE(WithE({"1", "1", "2"}));
-  ExpectEndOfFile(shortE, "\nfile E.txt ");
+  WriteAll("good.txt", "5 6\n7 8\n9 10\n");
+  // E is read strictly: a header word is refused too.
+  auto e = WithE({"2", "1", "2", "n"});
+  ExpectRefused("pH N\n5 6\n7 8\n9 10\n", e, e.size(), "\"pH\" is not a number", "E.txt");
+  ExpectRefused("5 6\n7 -inf\n9 10\n", e, e.size(), "\"-inf\" is not a finite number", "E.txt");
+  ExpectRefused("5 6\n", e, e.size(), "\nEnd of file E.txt\n", "E.txt");
 
-  WriteAll("B.txt", "1 2\n");
-  WriteAll("W.txt", "1 0 0 1 1\n");
-  Dialogue shortW(WithE({}));
-  ExpectEndOfFile(shortW, "\nEnd of file W.txt\n");
+  WriteAll("good.txt", "1 0\n0 1\n1 1\n");
+  WriteAll("E.txt", "5 6 7\n");
+  ExpectRefused("1 0 0 1 1\n", WithE({"1", "1", "2"}), 17, "\nEnd of file W.txt\n", "W.txt");
+  ExpectRefused("1 0\n0 1e400\n1 1\n", WithE({"1", "1", "2"}), 17, "\"1e400\" is not a finite number",
+                "W.txt");
 
+  WriteAll("good.txt", "1 0.5 0.5 1\n");
   WriteAll("W.txt", "1 0\n0 1\n1 1\n");
-  WriteAll("F.txt", "1 0.5 0.5\n");
-  Dialogue shortF({"B.txt", "1", "F.txt", "W.txt", "0", "0", "2", "1", "1", "2", "k", "3", "y", "0", "2"});
-  ExpectEndOfFile(shortF, "\nEnd of file F.txt\n");
-
-  // Labels announced at the end of a file but missing.
-  WriteAll("B.txt", "1 2\nheight\n");
-  Dialogue noLabels({"B.txt", "0", "W.txt", "0", "0", "1", "2", "2", "2"});
-  ExpectEndOfFile(noLabels, "\nfile B.txt ");
+  std::vector<std::string> f = {"B.txt", "1", "F.txt", "W.txt", "0", "0", "2", "1", "1", "2",
+                                "k",     "3", "y",     "0",     "2", "3", "1", "2"};
+  ExpectRefused("1 0.5 NaN 1\n", f, 15, "\"NaN\" is not a number", "F.txt");
 }
 
 // 4 OTUs by 1 trait in 2 communities, with species names.
@@ -316,7 +355,7 @@ TEST_F(Formatting, DataForSessionMenu) {
   WriteAll("sTrk.txt", "");
   // Merging is not built yet: said so, and the menu comes again; 4 leaves.
   Dialogue leave({"3", "4"});
-  EXPECT_EQ(SetFormda(leave.app), 1);
+  EXPECT_EQ(leave.SetFormda(), 1);
   EXPECT_NE(leave.out.str().find("\nMerging formatted data from two sessions is not available in this version.\n"
                                  "Options:\n"),
             std::string::npos);
@@ -329,20 +368,39 @@ TEST_F(Formatting, DataForSessionMenu) {
   raw.erase(raw.begin() + 5);
   answers.insert(answers.end(), raw.begin(), raw.end());
   Dialogue format(answers);
-  EXPECT_EQ(SetFormda(format.app), 0);
+  EXPECT_EQ(format.SetFormda(), 0);
   EXPECT_EQ(ReadAll("sTrk.txt"), "sFormda.txt\n07Jul17\n");
-  EXPECT_EQ(format.app.track.whichFormda, "sFormda.txt");
+  EXPECT_EQ(format.track.whichFormda, "sFormda.txt");
 
   // 2 takes another session's file as it is: the track file names it. An
   // unknown session shows the menu again.
   Dialogue other({"2", "nosuch", "2", "s", "1"});
-  other.app.shell.sessionName = "t";
-  other.app.shell.whichTrack = "tTrk.txt";
-  EXPECT_EQ(SetFormda(other.app), 0);
+  other.session = NewSession{"t", "", "tTrk.txt"};
+  EXPECT_EQ(other.SetFormda(), 0);
   EXPECT_NE(other.err.str().find("\ncan't open nosuchFormda.txt \n"), std::string::npos);
   EXPECT_NE(other.out.str().find("\nUse file sFormda.txt:\n   1  as it is \n"), std::string::npos);
   EXPECT_EQ(ReadAll("tTrk.txt"), "sFormda.txt\n07Jul17\n");
-  EXPECT_TRUE(other.app.data.csm_Float.empty());
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST_F(Formatting, SevenDigitValuesAreStoredAsReadAndTheirStatesCounted) {
+  // Rounded to 6 digits these three would be one value, and the file would
+  // hold fewer states than it records.
+  WriteAll("B.txt", "1234567 1\n1234568 0\n1234571 1\n");
+  WriteAll("W.txt", "4512345.6 0 2\n0 0 -999\n");
+  DataSet ds = Format(Plain("2", "1"));
+  EXPECT_EQ(ds.csm_Float[0][0], 1234567);
+  EXPECT_EQ(ds.csm_Float[2][0], 1234571);
+  EXPECT_EQ(ds.cadat[0][0], 4512345.6);
+  std::vector<int> stored(2);
+  CountStates(ds.nch, ds.tcst, stored.data(), ds.csm_Float);
+  EXPECT_EQ(ds.onsta, stored);
+  EXPECT_EQ(ds.onsta[0], 3);
 }
 
 }  // namespace

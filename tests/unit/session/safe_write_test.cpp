@@ -5,6 +5,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <sstream>
+#include <unistd.h>
 
 #include "support/scripted.h"
 #include "support/tempdir.h"
@@ -87,6 +89,57 @@ TEST(AtomicTextFile, FailedRenameAbortsAndCleansUpUncreatableIsReported) {
   EXPECT_EQ(FilesIn(dir.path()), 1u);
   AtomicTextFile g(dir / "missing/a.txt");
   EXPECT_FALSE(g.Open());
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(AtomicTextFile, LeftoversOfAKilledRunGoWithTheNextWrite) {
+  TempDir dir;
+  const std::string target = dir / "meadowPrinda.txt";
+  WriteAll(target + ".tmpAb12Cd", "half a section");
+  WriteAll(target + ".tmpXYZ", "not the program's pattern");
+  WriteAll(dir / "otherPrinda.txt.tmpAb12Cd", "another file's");
+  std::filesystem::create_directory(target + ".tmpDir123");
+  AtomicTextFile f(target);
+  ASSERT_TRUE(f.Open());
+  EXPECT_EQ(CommitCode(f, "results\n"), 0);
+  EXPECT_EQ(ReadAll(target), "results\n");
+  EXPECT_FALSE(std::filesystem::exists(target + ".tmpAb12Cd"));
+  EXPECT_TRUE(std::filesystem::exists(target + ".tmpXYZ"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "otherPrinda.txt.tmpAb12Cd"));
+  EXPECT_TRUE(std::filesystem::exists(target + ".tmpDir123"));
+}
+
+TEST(AtomicTextFile, AFailedWriteNamesTheFile) {
+  TempDir dir;
+  const std::string target = dir / "sub";
+  std::filesystem::create_directory(target);  // a directory cannot be replaced by a file
+  std::ostringstream report;
+  AtomicTextFile f(target, report);
+  ASSERT_TRUE(f.Open());
+  EXPECT_EQ(CommitCode(f, "x"), kAbortWriteFailed);
+  EXPECT_EQ(report.str(), "\nfile " + target + " ");
+}
+
+TEST(CanReplace, OnlyRegularWritableFilesInAWritableDirectory) {
+  TempDir dir;
+  std::string why;
+  EXPECT_TRUE(CanReplace(dir / "absent.txt", why));
+  WriteAll(dir / "f.txt", "x");
+  EXPECT_TRUE(CanReplace(dir / "f.txt", why));
+  std::filesystem::create_directory(dir / "d.txt");
+  EXPECT_FALSE(CanReplace(dir / "d.txt", why));
+  EXPECT_EQ(why, "is not a regular file");
+  EXPECT_FALSE(CanReplace(dir / "no/such/dir/f.txt", why));
+  if (geteuid() != 0) {  // permissions do not bind the superuser
+    std::filesystem::permissions(dir / "f.txt", std::filesystem::perms::owner_read);
+    EXPECT_FALSE(CanReplace(dir / "f.txt", why));
+    EXPECT_EQ(why, "is write-protected");
+  }
 }
 
 }  // namespace

@@ -266,3 +266,50 @@ TEST(Track, ForgettingResultsKeepsTheOrdinationFlags) {
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// Deleted, repeated or glued lines and changed counts end in the abort, or
+// (two item lines glued) read back the same record: never a shifted one.
+TEST(Track, DamagedLinesNeverLoadShifted) {
+  TempDir dir;
+  Session s;
+  const std::string text = s.Write(dir / "t.txt");
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  auto check = [&](const std::vector<std::string>& damaged, const std::string& what) {
+    std::string joined;
+    for (const auto& l : damaged) joined += l + "\n";
+    WriteAll(dir / "d.txt", joined);
+    Io io;
+    SessionTrack t;
+    AnalysisOptions o;
+    DataSet ds = Sized(4, 3, 5);
+    int code = test::AbortCodeOf([&] { ReadTrack(io.con, t, ds, o, dir / "d.txt"); });
+    if (code != 0) {
+      EXPECT_EQ(code, kAbortEndOfFile) << what;
+      return;
+    }
+    WriteTrack(io.con, t, ds, o, dir / "again.txt", 1);
+    EXPECT_EQ(ReadAll(dir / "again.txt"), text) << what << " loaded as\n" << joined;
+  };
+  for (size_t i = 2; i < lines.size(); ++i) {  // the first two lines name the data and the version
+    auto deleted = lines;
+    deleted.erase(deleted.begin() + static_cast<long>(i));
+    check(deleted, "line " + std::to_string(i + 1) + " deleted");
+    auto repeated = lines;
+    repeated.insert(repeated.begin() + static_cast<long>(i), lines[i]);
+    check(repeated, "line " + std::to_string(i + 1) + " repeated");
+    if (i + 1 < lines.size()) {
+      auto glued = lines;
+      glued[i] += glued[i + 1];
+      glued.erase(glued.begin() + static_cast<long>(i) + 1);
+      check(glued, "lines " + std::to_string(i + 1) + " glued");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kalios

@@ -113,6 +113,19 @@ TEST(ReadLongInput, MinusOneRestartsTheEntry) {
   EXPECT_NE(s.out.str().find(q, first + 1), std::string::npos);
 }
 
+TEST(ReadLongInput, NumbersThatFitNoIntAreAskedAgain) {
+  // Trait groups or counts have no accepted set; 1e999 or 3e9 must not become an int.
+  Scripted s("k 1e999 3e9 7 -2 y");
+  std::vector<int> v;
+  EXPECT_EQ(ReadLongInput(s.con, 2, v, "trait groups", ""), 1);
+  EXPECT_EQ(v, (std::vector<int>{7, -2}));
+  EXPECT_NE(s.err.str().find("\nIncorrect input = inf. Reenter.\nAccepted input: -2.14748e+09 to 2.14748e+09\n"),
+            std::string::npos);
+  EXPECT_NE(s.err.str().find("\nIncorrect input = 3e+09. Reenter.\n"), std::string::npos);
+  Scripted any("1e999 2.5");
+  EXPECT_EQ(ReadNumberIn(any.con, ""), 2.5);
+}
+
 TEST(ReadLongInput, LabelsAreCutToWidthAndCanBeRejected) {
   Scripted s("k alpha beta n k gammadelta epsilon y");
   std::vector<std::string> labels;

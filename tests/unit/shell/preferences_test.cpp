@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <omp.h>
+
 #include <algorithm>
+#include <filesystem>
 
 #include "shell/abort.h"
 #include "shell/app.h"
@@ -64,7 +67,7 @@ TEST_F(Prefs, PcaFactorBelowOneIsRefused) {
 }
 
 TEST_F(Prefs, EachQuestionSetsItsPreference) {
-  Preferences p = Dialogue("G\nn\nR\nn\ny\nB\nn\nT\nn\ny\nS\np\nM\n3\nC\n");
+  Preferences p = Dialogue("G\nn\nR\nn\ny\nB\nn\nT\nn\ny\nS\np\nM\n1\nC\n");
   EXPECT_EQ(p.countDoubleAbsence, 0);
   EXPECT_FALSE(p.sqrtDissimOpt_RaoTraits);
   EXPECT_TRUE(p.sqrtDissimOpt_RaoPhyl);
@@ -72,7 +75,7 @@ TEST_F(Prefs, EachQuestionSetsItsPreference) {
   EXPECT_FALSE(p.twoTailedTest);
   EXPECT_TRUE(p.oneMatrixPermPartialCorr);
   EXPECT_FALSE(p.nonParametricSES_opt);
-  EXPECT_EQ(p.nProcessors, 3);
+  EXPECT_EQ(p.nProcessors, 1);
   // The menu is shown again after every choice, then the file is written.
   size_t menus = 0;
   for (size_t at = out_.find("PREFERENCES"); at != std::string::npos; at = out_.find("PREFERENCES", at + 1))
@@ -100,7 +103,7 @@ TEST_F(Prefs, LeavingAtOnceWritesTheFileThatReadsBackEveryValue) {
   EXPECT_EQ(p.scatterHSize, 1.5f);
   EXPECT_EQ(p.drawProfPtsOpt, 'y');
   EXPECT_EQ(p.overfitFactorPCARegr, 3.5);
-  EXPECT_EQ(p.nProcessors, 2);
+  EXPECT_EQ(p.nProcessors, std::min(2, omp_get_num_procs()));
 }
 
 TEST_F(Prefs, DefaultsWrittenExactly) {
@@ -131,28 +134,75 @@ TEST_F(Prefs, AnotherVersionOrNoFileLeavesTheDefaults) {
   EXPECT_EQ(code, 0);
 }
 
-TEST_F(Prefs, ValuesOutsideTheDialogueRangesKeepTheDefaults) {
-  Put("17Apr2020\n0\n0\n0\n0\n0\n0\n1\nn\n0\n0\n0\n"
-      "-3\n0\n0\nn\nn\nn\n5\n1\n0\n1\n0.5\n1\n0\n1\n-4\n");
-  int code = -1;
-  Preferences p = ReadBack(&code);
-  ASSERT_EQ(code, 0);
-  EXPECT_EQ(p.sDigits, 6);
-  EXPECT_EQ(p.maxColsPrint, 2147483647);
-  EXPECT_EQ(p.maxComponents, 6);
-  EXPECT_EQ(p.countDoubleAbsence, 1);
-  EXPECT_EQ(p.overfitFactorPCARegr, 2.0);
+TEST_F(Prefs, DialogueBoundsDigitsAndProcessors) {
+  const std::string procs = std::to_string(omp_get_num_procs());
+  Preferences p = Dialogue("F\n18\n17\n0\nn\nn\nM\n2147483647\n0\nC\n");
+  EXPECT_EQ(p.sDigits, 17);
   EXPECT_EQ(p.nProcessors, 0);
+  EXPECT_NE(err_.find("\nIncorrect input = 18. Reenter.\nAccepted input: 0 to 17\n"), std::string::npos);
+  EXPECT_NE(err_.find("\nIncorrect input = 2.14748e+09. Reenter.\nAccepted input: 0 to " + procs + "\n"),
+            std::string::npos);
 }
 
-TEST_F(Prefs, CutShortEndsInTheEndOfFileAbort) {
+// kCustom with item `item` (1 is the version tag) replaced by `value`.
+std::string WithItem(int item, const std::string& value) {
+  std::string text = kCustom;
+  size_t at = 0;
+  for (int i = 1; i < item; ++i) at = text.find('\n', at) + 1;
+  return text.replace(at, text.find('\n', at) - at, value);
+}
+
+TEST_F(Prefs, DamagedFileIsPutAsideAndTheDefaultsUsed) {
+  const Preferences defaults;
+  struct Case {
+    std::string text;
+    const char* item;
+  };
+  const std::vector<Case> cases = {
+      {WithItem(13, "2147483647"), "item 13 (sDigits)"},
+      {WithItem(13, "0"), "item 13 (sDigits)"},
+      {WithItem(13, "18"), "item 13 (sDigits)"},
+      {WithItem(27, "-1"), "item 27 (nProcessors)"},
+      {WithItem(3, "inf"), "item 3 (scatterHSize)"},
+      {WithItem(4, "1e39"), "item 4 (scatterVSize)"},
+      {WithItem(23, "nan"), "item 23 (overfitFactorPCARegr)"},
+      {WithItem(23, "0.5"), "item 23 (overfitFactorPCARegr)"},
+      {WithItem(16, "x"), "item 16 (saveStruct)"},
+      {WithItem(14, "many"), "item 14 (maxColsPrint)"},
+      {WithItem(2, "12abc"), "item 2 (isHierarchicalPref)"},
+      {std::string(kCustom).substr(0, std::string(kCustom).find("\n4\n120") + 1), "item 13 (sDigits)"},
+  };
+  for (const Case& c : cases) {
+    Put(c.text);
+    int code = -1;
+    Preferences p = ReadBack(&code);
+    ASSERT_EQ(code, 0) << c.text;
+    EXPECT_NE(err_.find("\nPreferences file " + path_ + ": " + c.item + " is damaged or out of range.\n"),
+              std::string::npos)
+        << err_;
+    EXPECT_NE(err_.find("It is kept as " + path_ + ".damaged; the default preferences are used.\n"),
+              std::string::npos);
+    EXPECT_EQ(p.sDigits, defaults.sDigits);
+    EXPECT_EQ(p.scatterHSize, defaults.scatterHSize);
+    EXPECT_EQ(p.nProcessors, defaults.nProcessors);
+    EXPECT_FALSE(std::filesystem::exists(path_));
+    EXPECT_EQ(testing::ReadAll(path_ + ".damaged"), c.text);
+  }
+  // More processors than the machine has (a file from a larger machine) means all of them.
+  Put(WithItem(27, "2147483647"));
+  int code = -1;
+  EXPECT_EQ(ReadBack(&code).nProcessors, omp_get_num_procs());
+  EXPECT_EQ(err_, "");
+}
+
+TEST_F(Prefs, FileCutAnywhereIsDamaged) {
   const std::string full = kCustom;
   for (size_t len = 10; len + 2 < full.size(); ++len) {
     Put(full.substr(0, len));
     int code = -1;
     ReadBack(&code);
-    ASSERT_EQ(code, kAbortEndOfFile) << "cut at byte " << len;
-    ASSERT_NE(err_.find("\nfile " + path_ + " "), std::string::npos);
+    ASSERT_EQ(code, 0) << "cut at byte " << len;
+    ASSERT_NE(err_.find("is damaged or out of range"), std::string::npos) << "cut at byte " << len;
   }
 }
 

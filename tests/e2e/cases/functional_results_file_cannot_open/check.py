@@ -2,11 +2,11 @@ import os
 
 
 def check(workdir, stdout, stderr, status, fixtures):
-    # The results file cannot be opened (a directory stands in its place):
-    # the analysis ends in the file-open abort and touches nothing.
-    assert status == 1, status
-    assert "\ncan't open meadowPrinda.txt \n" in stderr, stderr
-    assert "\nFAIL TO OPEN FILE !!!\n" in stderr, stderr
-    assert "Results on file" not in stdout
+    # A directory stands where the results file would go: the session is not
+    # opened (the analysis could never write its results), the main menu comes
+    # back and nothing is touched.
+    assert status == 0, status
+    assert "\nSession file meadowPrinda.txt is not a regular file.\n" in stderr, stderr
+    assert "SESSION MENU" not in stdout
     assert open(os.path.join(workdir, "meadowPrinda.txt", "note")).read().startswith("a directory")
     assert not [n for n in os.listdir(workdir) if ".tmp" in n or n.endswith("RDa.txt")]

@@ -32,7 +32,7 @@ TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
   app.track.whichFormda = "meadowFormda.txt";
   app.opts.fuzziness = 1;
   OpenFormda(app, 1);
-  WriteTrack(app, 1);
+  WriteTrack(s.con, app.track, app.data, app.opts, "meadowTrk.txt", 1);
 
   App fresh(s.con);
   fresh.shell.whichTrack = "meadowTrk.txt";
