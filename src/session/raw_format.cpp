@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "session/dataset.h"
+#include "session/derived_session.h"
 #include "session/formda.h"
+#include "session/merge_session.h"
 #include "session/partition.h"
 #include "session/taxon_names.h"
+#include "session/partition_dialog.h"
 #include "session/track.h"
 #include "shell/app.h"
 #include "shell/cformat.h"
@@ -401,6 +404,46 @@ void ReadEnvironment(Console& con, DataSet& ds, RawFiles& files) {
   }
 }
 
+// The derivation dialogue prints menu headers and sets partitions as the
+// session does.
+DerivedSessionHooks DerivedHooks(App& app) {
+  DerivedSessionHooks hooks;
+  hooks.menu = [&app](const std::string& title) { Menu(app, title); };
+  hooks.setGroups = [&app](DataSet&, int n, int& nGroups, int* groupOf,
+                           std::vector<std::string>& labels) {
+    SettingAnyGroups(app, n, nGroups, groupOf, labels, "communities");
+  };
+  return hooks;
+}
+
+// Option 3 of "DATA FOR SESSION": the new session joins the data of two
+// sessions. True when the session has data.
+bool MergeSessions(App& app) {
+  Console& con = app.con;
+  Print(con.out, "\nEnter names of the sessions from which data is to be merged:");
+  Print(con.out, "\nFirst session name: ");
+  app.track.whichFormda = CutTo(ReadStringIn(con), kFileNameWidth) + formdaExt;
+  if (!fopenck(con, app.track.whichFormda, app.shell.volumeName)) return false;
+  OpenFormda(app, 1);
+  ClearLine(app);
+  Print(con.out, "Second session name: ");
+  std::string second = CutTo(ReadStringIn(con), kFileNameWidth) + formdaExt;
+  bool merged = false;
+  if (fopenck(con, second, app.shell.volumeName)) {
+    app.data.dataName = app.track.whichFormda;
+    std::string merged_name = app.shell.sessionName + formdaExt;
+    merged = MergeFormda(con, app.data, app.shell.volumeName + second, second,
+                         app.shell.volumeName + merged_name);
+    if (merged) {
+      app.track.whichFormda = merged_name;
+      WriteTrack(app, 0);
+      FreeGlobals1(app);
+    }
+  }
+  FreeGlobals2(app);
+  return merged;
+}
+
 // Option 2 of "DATA FOR SESSION": the new session uses the formatted data
 // file of another session. True when the session has data.
 bool UseOtherSession(App& app) {
@@ -418,11 +461,16 @@ bool UseOtherSession(App& app) {
   Print(con.out, "\n\n");
   if (use == 3) return false;
   if (use == 2) {
-    Print(con.out, "\n%s is not available in this version.\n", "Using modified data from another session");
-    return false;
+    const std::string sourceName = app.track.whichFormda;
+    app.track.whichFormda = app.shell.sessionName + formdaExt;
+    PickSomeFormda(con, app.data,
+                   {app.shell.volumeName + sourceName, sourceName,
+                    app.shell.volumeName + app.track.whichFormda, app.track.whichFormda},
+                   DerivedHooks(app));
+  } else {
+    OpenFormda(app, 1);
+    ClearLine(app);
   }
-  OpenFormda(app, 1);
-  ClearLine(app);
   WriteTrack(app, 0);
   FreeGlobals1(app);
   FreeGlobals2(app);
@@ -493,8 +541,7 @@ int SetFormda(App& app) {
       continue;
     }
     if (option == 3) {
-      Print(con.out, "\n%s is not available in this version.\n",
-            "Merging formatted data from two sessions");
+      if (MergeSessions(app)) return 0;
       continue;
     }
     return 1;
