@@ -11,7 +11,6 @@
 #include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/progress.h"
-#include "shell/state.h"
 
 namespace kalios {
 
@@ -21,7 +20,8 @@ enum CommunityMode { kKeep = 1, kModify = 2, kPoolGroups = 3, kChange = 4, kMovi
 
 size_t Z(int n) { return n > 0 ? static_cast<size_t>(n) : 0; }
 
-void Rule(Console& con) { Print(con.out, "%s\n", kRuleLine.c_str()); }
+// The rule line under menu headers and between the questions.
+void Rule(Console& con) { Print(con.out, "%s\n", std::string(70, '-').c_str()); }
 
 int AskOption(Console& con, const char* accepted) {
   return static_cast<int>(ReadNumberIn(con, accepted));
