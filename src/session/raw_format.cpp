@@ -5,12 +5,17 @@
 #include <vector>
 
 #include "session/dataset.h"
+#include "session/derived_session.h"
 #include "session/formda.h"
+#include "session/merge_session.h"
 #include "session/partition.h"
 #include "session/raw_reader.h"
+#include "session/partition_dialog.h"
 #include "session/taxon_names.h"
+#include "session/track.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
+#include "shell/progress.h"
 
 namespace kalios {
 
@@ -396,9 +401,51 @@ void ReadEnvironment(Console& con, DataSet& ds, RawFiles& files) {
   }
 }
 
+// The derivation dialogue prints menu headers and sets partitions as the
+// session does; a new session has no cluster analysis records to offer.
+DerivedSessionHooks DerivedHooks(Console& con, const MenuHeader& menu, const NewSession& session,
+                                 const SessionTrack& track, AnalysisOptions& opts) {
+  DerivedSessionHooks hooks;
+  hooks.menu = menu;
+  hooks.setGroups = [&con, menu, &session, &track, &opts](DataSet& ds, int n, int& nGroups, int* groupOf,
+                                                          std::vector<std::string>& labels) {
+    SettingAnyGroups(con, menu, ds, track, opts, session.volumeName, n, nGroups, groupOf, labels, "communities");
+  };
+  return hooks;
+}
+
+// The new session's data must load before its track file may name them.
+void RecordNewData(Console& con, const NewSession& session, SessionTrack& track) {
+  DataSet ds;
+  ReadFormda(con, ds, session.volumeName + track.whichFormda);
+  WriteTrack(con, track, ds, AnalysisOptions(), session.trackPath, 0);
+  ForgetSessionResults(track, ds);
+}
+
+// Option 3 of "DATA FOR SESSION": the new session joins the data of two
+// sessions. True when the session has data.
+bool MergeSessions(Console& con, const NewSession& session, SessionTrack& track) {
+  Print(con.out, "\nEnter names of the sessions from which data is to be merged:");
+  Print(con.out, "\nFirst session name: ");
+  const std::string first = CutTo(ReadStringIn(con), kFileNameWidth) + formdaExt;
+  if (!fopenck(con, first, session.volumeName)) return false;
+  DataSet ds;
+  ReadFormda(con, ds, session.volumeName + first);
+  ClearLine(con);
+  Print(con.out, "Second session name: ");
+  const std::string second = CutTo(ReadStringIn(con), kFileNameWidth) + formdaExt;
+  if (!fopenck(con, second, session.volumeName)) return false;
+  ds.dataName = first;
+  const std::string merged = session.sessionName + formdaExt;
+  if (!MergeFormda(con, ds, session.volumeName + second, second, session.volumeName + merged)) return false;
+  track.whichFormda = merged;
+  RecordNewData(con, session, track);
+  return true;
+}
+
 // Option 2 of "DATA FOR SESSION": the new session uses the formatted data
 // file of another session. True when the session has data.
-bool UseOtherSession(Console& con, const NewSession& session, SessionTrack& track) {
+bool UseOtherSession(Console& con, const MenuHeader& menu, const NewSession& session, SessionTrack& track) {
   Print(con.out, "\nEnter name of the session from which data is to be extracted: ");
   std::string source = CutTo(ReadStringIn(con), kFileNameWidth);
   track.whichFormda = source + formdaExt;
@@ -412,14 +459,16 @@ bool UseOtherSession(Console& con, const NewSession& session, SessionTrack& trac
   Print(con.out, "\n\n");
   if (use == 3) return false;
   if (use == 2) {
-    Print(con.out, "\n%s is not available in this version.\n", "Using modified data from another session");
-    return false;
+    const std::string sourceName = track.whichFormda;
+    track.whichFormda = session.sessionName + formdaExt;
+    DataSet derived;
+    AnalysisOptions opts;  // records only which objects the pooling groups were
+    PickSomeFormda(con, derived,
+                   {session.volumeName + sourceName, sourceName, session.volumeName + track.whichFormda,
+                    track.whichFormda},
+                   DerivedHooks(con, menu, session, track, opts));
   }
-  // The other session's data must load before the new session may name them.
-  DataSet ds;
-  ReadFormda(con, ds, session.volumeName + track.whichFormda);
-  WriteTrack(con, track, ds, AnalysisOptions(), session.trackPath, 0);
-  ForgetSessionResults(track, ds);
+  RecordNewData(con, session, track);
   return true;
 }
 
@@ -480,12 +529,11 @@ int SetFormda(Console& con, const MenuHeader& menu, const NewSession& session, S
       return 0;
     }
     if (option == 2) {
-      if (UseOtherSession(con, session, track)) return 0;
+      if (UseOtherSession(con, menu, session, track)) return 0;
       continue;
     }
     if (option == 3) {
-      Print(con.out, "\n%s is not available in this version.\n",
-            "Merging formatted data from two sessions");
+      if (MergeSessions(con, session, track)) return 0;
       continue;
     }
     return 1;

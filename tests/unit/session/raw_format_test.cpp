@@ -353,12 +353,10 @@ TEST_F(Formatting, DataForSessionMenu) {
   WriteAll("B.txt", "1 2\n");
   WriteAll("W.txt", "1 0\n0 1\n1 1\n");
   WriteAll("sTrk.txt", "");
-  // Merging is not built yet: said so, and the menu comes again; 4 leaves.
-  Dialogue leave({"3", "4"});
+  // A merge from a session that does not exist shows the menu again; 4 leaves.
+  Dialogue leave({"3", "nosuch", "4"});
   EXPECT_EQ(leave.SetFormda(), 1);
-  EXPECT_NE(leave.out.str().find("\nMerging formatted data from two sessions is not available in this version.\n"
-                                 "Options:\n"),
-            std::string::npos);
+  EXPECT_NE(leave.err.str().find("\ncan't open nosuchFormda.txt \n"), std::string::npos);
   EXPECT_EQ(ReadAll("sTrk.txt"), "");
 
   // 1 formats raw data and writes the two-line track file.
