@@ -250,6 +250,11 @@ void AttachModels(int e, int p, RecordStorage& k, PermTest_FunctionalPhyl_Correl
                       &r.sesPseudoF_T, &r.sesPseudoF_X,  &r.sesPseudoF_P,  &r.sesPseudoF_R,  &r.sesPseudoF_Rphyl,
                       &r.expPseudoF_T, &r.expPseudoF_X,  &r.expPseudoF_P,  &r.expPseudoF_R,  &r.expPseudoF_Rphyl};
   for (std::size_t i = 0; i < 20; ++i) *slots[i] = k.f[i].data();
+  // P-values start at 1: a test that cannot run rejects nothing.
+  k.probRsq.assign(U(responses), 1.0);
+  k.probCoef.Fill(1.0);
+  k.pTraits.Fill(1.0);
+  for (std::size_t i = 5; i < 10; ++i) k.f[i].assign(U(e), 1.0);
   r.pseudoF_Traits = k.fTraits;
   r.probPseudoF_Traits = k.pTraits;
   r.sesPseudoF_Traits = k.sTraits;
@@ -414,7 +419,14 @@ void AnalyseDataSet(StudyEnvironment& env, StudyState& st, RandomGenerator& rng,
         r.richness = sc.richness.data();
         if (o.opt_ro == 4 || o.opt_ro == 5) AttachModels(sc.e, sc.p, keep, r);
 
-        if (sc.typesAnalysed) {
+        // The tests need two communities and two OTUs at least; otherwise
+        // nothing is tested and nothing counts as rejected.
+        const bool testable = sc.typesAnalysed && sc.n >= 2 && sc.e >= 1;
+        r.probStat.fill(1.0);
+        if (!testable)
+          Print(*st.final, "\nFewer than two communities hold individuals in simulated data %d: its tests were not "
+                           "run.\n", dataSet);
+        if (testable) {
           PermTestOptions testOptions;
           testOptions.threads = env.threads;
           testOptions.progress = ProgressReporter(env.con);

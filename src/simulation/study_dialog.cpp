@@ -1,4 +1,5 @@
 // The dialogue of the simulation study and the reading of its input files.
+#include <algorithm>
 #include <ctime>
 
 #include "shell/abort.h"
@@ -112,7 +113,10 @@ void AskTraits(Console& con, StudyDesign& d) {
         d.K);
   if (ReadCharIn(con, "y n") == 'y') {
     Print(con.out, "Specify the number of trait combinations: ");
-    d.Q = static_cast<int>(ReadNumberIn(con, "-", 0, static_cast<double>(d.K) * (d.K - 1) / 2.0));
+    // At least one trait must come from the correlation matrix for a product
+    // to have factors.
+    const double most = std::min(static_cast<double>(d.K) * (d.K - 1) / 2.0, static_cast<double>(d.K - 1));
+    d.Q = static_cast<int>(ReadNumberIn(con, "-", 0, most));
   }
   const int k0 = d.K - d.Q;
   Print(con.out, "Name of the file with full trait correlation matrix (%d traits x %d traits):\n", k0, k0);
