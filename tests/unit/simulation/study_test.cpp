@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 
+#include "shell/cformat.h"
 #include "simulation/study.h"
 #include "support/compare.h"
 #include "support/scripted.h"
@@ -26,12 +28,13 @@ struct Answers {
   std::string dispersalCentre = "0.2\n0.8", lifespans = "2\n10";
   std::string power = "y\n1\n0.05\ny";  // power mode, D, alpha, per-data-set results
   std::string response = "response.txt", effects = "effects.txt";
+  std::string survival = "1\n1\n-1000000\n-1000000";
+  std::string run = "4\n5\n4\n0.5";  // individuals per site, years, iterations per year, threshold
 
   std::string Text() const {
     return Lines({S, N, K, "t", "traits.txt", "r", dispersalCentre, "-5", "-1", "r", F, "c", "factorcorr.txt", "n",
-                  interactions, response, effects, "r", "0.2", "0.8", "-5", "-1", "n", "r", "1", "1", "-1000000",
-                  "-1000000", "r", "0.3", "0.7", "-5", "-1", "r", lifespans, "r", "0.5", "0.9", "-5", "-1", "4", "5",
-                  "4", "0.5", power, "2", "77"});
+                  interactions, response, effects, "r", "0.2", "0.8", "-5", "-1", "n", "r", survival, "r", "0.3",
+                  "0.7", "-5", "-1", "r", lifespans, "r", "0.5", "0.9", "-5", "-1", run, power, "2", "77"});
   }
 };
 
@@ -226,6 +229,28 @@ TEST_F(Study, OutsidePowerModeTheAnalysesCanBeRepeatedOnTheSameData) {
   EXPECT_NE(report.find("Ecosystem variable weights:                              \t0\t1", second),
             std::string::npos);
   EXPECT_EQ(report.find("FINAL RESULTS"), std::string::npos);
+}
+
+TEST_F(Study, CommunitiesEmptyAtTheEndAreRemovedBeforeTheAnalysis) {
+  Answers a;
+  a.S = "12";
+  a.run = "4\n1\n2\n0.5";  // two iterations with strong filtering: some sites stay empty
+  a.survival = "0.1\n0.2\n-40\n-20";
+  ASSERT_EQ(Run(a.Text() + Lines({"n", "1"})), 0) << err_;
+  // Empty rows of the final composition.
+  const std::string w = ReadAll("W_Simulated.txt");
+  std::istringstream rows(w.substr(0, w.find("\nSIMULATION DATA")));
+  int empty = 0;
+  for (std::string line; std::getline(rows, line);) {
+    std::istringstream v(line);
+    double x = 0, total = 0;
+    while (v >> x) total += x;
+    if (total == 0) ++empty;
+  }
+  ASSERT_GT(empty, 0) << w;
+  const std::string report = ReadAll("FinalSimulatedData.txt");
+  EXPECT_NE(report.find(Format("\nA total of %d empty communities were removed", empty)), std::string::npos);
+  EXPECT_NE(report.find("Rao entropy for " + std::to_string(12 - empty) + " community sites"), std::string::npos);
 }
 
 }  // namespace
