@@ -386,7 +386,11 @@ void AnalyseDataSet(StudyEnvironment& env, StudyState& st, RandomGenerator& rng,
         r.W = sc.Wtdap;
         r.Wadj = sc.Wtcap;
         r.Y = sc.Y;
-        r.rese_opt = o.rese_opt;
+        // The settings ask for the resemblance between communities only for
+        // matrix correlations and the analysis of variance; the other
+        // statistics still compare communities by X (beta diversity), on
+        // Euclidean distances unless a resemblance was chosen.
+        r.rese_opt = o.rese_opt >= 1 ? o.rese_opt : 6;
         r.opt_ro = o.opt_ro;
         r.opt_MatrixCorr = o.opt_MatrixCorr;
         r.squareDistMatrixOpt = o.squareDistMatrixOpt;
