@@ -49,12 +49,13 @@ class Study : public testing::InTempDir {
   }
 
   // The functional analysis settings as its dialogue would leave them.
-  static void Settings(DataSet& ds, AnalysisOptions& o) {
+  void Settings(DataSet& ds, AnalysisOptions& o) const {
     o.fuzzy = 3;
     o.niter = 20;
     o.optTaxaSiteShuffle = 't';
-    o.opt_ro = 1;
-    o.rese_opt = 6;
+    o.opt_ro = optRo_;
+    // Only matrix correlations and the analysis of variance ask for it.
+    o.rese_opt = optRo_ == 1 || optRo_ == 5 ? 6 : 0;
     o.opt_MatrixCorr = 'm';
     o.optUnitTotalAdjust2 = true;
     o.printDetail = 1;
@@ -77,6 +78,7 @@ class Study : public testing::InTempDir {
   }
 
   std::string err_;
+  int optRo_ = 1;
 };
 
 TEST_F(Study, DesignDialogueRefusesWhatWouldEndTheStudyInNaN) {
@@ -229,6 +231,18 @@ TEST_F(Study, OutsidePowerModeTheAnalysesCanBeRepeatedOnTheSameData) {
   EXPECT_NE(report.find("Ecosystem variable weights:                              \t0\t1", second),
             std::string::npos);
   EXPECT_EQ(report.find("FINAL RESULTS"), std::string::npos);
+}
+
+TEST_F(Study, EveryKindOfStatisticRunsToItsFinalReport) {
+  const char* blocks[] = {"", "Correlation function between matrices: \tmatrix correlation",
+                          "Correlation function between matrices: \tProcrustes",
+                          "Correlation function between matrices: \tRV coefficient",
+                          "\nFunctional diversity:\t\tr-square\tP=\t", "\nANOVA using Rao funtional diversity"};
+  for (optRo_ = 2; optRo_ <= 5; ++optRo_) {
+    ASSERT_EQ(Run(Answers().Text() + Lines({"n", "1"})), 0) << optRo_ << err_;
+    const std::string report = ReadAll("FinalSimulatedData.txt");
+    EXPECT_NE(report.find(blocks[optRo_], report.find("FINAL RESULTS")), std::string::npos) << optRo_;
+  }
 }
 
 TEST_F(Study, CommunitiesEmptyAtTheEndAreRemovedBeforeTheAnalysis) {
