@@ -1,6 +1,6 @@
-import importlib.util
 import os
 import re
+import runpy
 import shutil
 import subprocess
 import sys
@@ -13,10 +13,7 @@ STAMP = re.compile(r"^[A-Z][a-z]{2} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d \d{4}$|
 
 
 def load_checker(kit):
-    spec = importlib.util.spec_from_file_location("check_study", os.path.join(kit, "check_study.py"))
-    mod = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(mod)
-    return mod
+    return runpy.run_path(os.path.join(kit, "check_study.py"), run_name="check_study")
 
 
 def outputs(folder):
@@ -34,7 +31,7 @@ def check(workdir, stdout, stderr, status, fixtures):
     for name, text in (("console.out", stdout), ("console.err", stderr), ("exit_status.txt", "%d\n" % status)):
         with open(os.path.join(workdir, name), "w", encoding="latin-1") as f:
             f.write(text)
-    assert load_checker(kit).check(study, workdir, quiet=True) == 0, "check_study.py rejects the run"
+    assert load_checker(kit)["check"](study, workdir, quiet=True) == 0, "check_study.py rejects the run"
 
     # The same seed again, on one thread: the same files but for the time stamps.
     again = tempfile.mkdtemp(prefix="kalios-e2e-again-")
