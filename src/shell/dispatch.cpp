@@ -1,6 +1,8 @@
 #include "shell/dispatch.h"
 
 #include "functional/functional_analysis.h"
+#include "functional/settings.h"
+#include "simulation/study.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
@@ -15,6 +17,15 @@ void NotYet(App& app, const char* what) {
 
 void FunctionalAnalysisHook(App& app) { IFHierarchicalAccum(app); }
 void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
-void SimulationStudyHook(App& app) { NotYet(app, "The simulation study"); }
+void SimulationStudyHook(App& app) {
+  // The study fills the data set with each simulated design and keeps its own
+  // report files: no session results file is asked about.
+  app.shell.optmain = 'A';
+  app.track.whichPrinda.clear();
+  StudyEnvironment env{app.con, app.data, app.opts, app.prefs, [&app] { SettingsHierarchy(app); }, 0};
+  IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(env);
+  app.data.Release();
+  Wait(app.con);
+}
 
 }  // namespace kalios
