@@ -1,6 +1,7 @@
 #include "shell/dispatch.h"
 
 #include "functional/functional_analysis.h"
+#include "shell/trait_ranking.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
@@ -14,7 +15,7 @@ void NotYet(App& app, const char* what) {
 }  // namespace
 
 void FunctionalAnalysisHook(App& app) { IFHierarchicalAccum(app); }
-void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
+void TraitRankingHook(App& app) { IFChOrderSearch(app); }
 void SimulationStudyHook(App& app) { NotYet(app, "The simulation study"); }
 
 }  // namespace kalios
