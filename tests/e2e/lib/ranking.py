@@ -148,6 +148,18 @@ def check_file(expected_path, results_path, code=None, strict=True):
     return compare(expected, lines, code, strict)
 
 
+def check_run(workdir, stdout, fixtures, dataset, code):
+    """The end-to-end check of one scripted ranking run on a fixture set."""
+    expected_path = os.path.join(fixtures, "ranking", dataset, "expected_ranking.json")
+    expected = json.load(open(expected_path))
+    name = expected["criteria"][code]["results_file"]
+    assert f"\n\nResults on file {name}\n" in stdout, f"no results notice for {name}"
+    assert not [n for n in os.listdir(workdir) if ".tmp" in n], "a temporary file was left behind"
+    lines = [l.rstrip("\r") for l in open(os.path.join(workdir, name), encoding="latin-1").read().split("\n")]
+    fails = compare(expected, lines, code, strict=True)
+    assert not fails, "\n".join(fails)
+
+
 if __name__ == "__main__":
     args = [a for a in sys.argv[1:] if a != "--strict"]
     fails = check_file(args[0], args[1], args[2] if len(args) > 2 else None, "--strict" in sys.argv)
