@@ -21,7 +21,8 @@ struct RankingRunContext {
   std::string versionLine;
   std::string sessionName;
   std::string formdaName;
-  std::string resultsPath;  // folder + results file name
+  std::string resultsPath;     // folder + results file name
+  std::string structuresPath;  // folder + structures file name; empty: not saved
 };
 
 // Runs the search of mode 1..12 and writes its results file, which replaces

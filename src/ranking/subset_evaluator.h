@@ -6,6 +6,8 @@
 // every working matrix, allocated once.
 #include <cfloat>
 #include <cmath>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "numlib/matrix.h"
@@ -36,9 +38,13 @@ class SubsetEvaluator {
   explicit SubsetEvaluator(const RankingInputs& in);
   // traits: the k chosen trait numbers (from 1), ascending.
   void Evaluate(const int* traits, int k, SubsetResult& out);
+  // Writes the matrices of every evaluation to os (the structures file);
+  // labels names the traits.
+  void SaveStructures(std::ostream* os, const std::vector<std::string>* labels, int digits);
 
  private:
   void OtuResemblance();
+  void PrintMarkedLabels() const;
   double Criterion(int types);
   double Corr(const double* const* A, int pa, const double* const* B, int pb, const double* const* DA,
               const double* const* DB) const;
@@ -56,6 +62,9 @@ class SubsetEvaluator {
   // Every OTU its own type, fuzzy belonging on similarities, a W without
   // missing values or empty communities: X = W D^-1 S_A from the sparse W,
   // whenever S_A has no undefined pair.
+  std::ostream* structures_ = nullptr;
+  const std::vector<std::string>* labels_ = nullptr;
+  int digits_ = 6;
   bool fastRoute_ = false;
   bool sComplete_ = false;
   SparseRows w1Sparse_;

@@ -4,6 +4,8 @@
 // blocks and folded in that order, so the bests and the kept list are those
 // of a one-thread search whatever the number of threads.
 #include <cstdint>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "ranking/ranking_inputs.h"
@@ -51,7 +53,15 @@ void RankVectorAbs(int n, const double* values, int* rankOut);
 // the slots ascending by absolute value.
 void KeepTrack(std::vector<KeptEntry>& kept, bool partial, double value, int g, const int* traits, int k);
 
+// Where the matrices of every evaluation go when they are saved (the search
+// then runs on one thread, so they come in the order of the search).
+struct StructuresSink {
+  std::ostream* os = nullptr;
+  const std::vector<std::string>* labels = nullptr;
+  int digits = 6;
+};
+
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out);
+                     RankingOutcome& out, const StructuresSink& structures = {});
 
 }  // namespace kalios
