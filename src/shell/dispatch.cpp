@@ -2,6 +2,7 @@
 
 #include "functional/functional_analysis.h"
 #include "functional/settings.h"
+#include "shell/trait_ranking.h"
 #include "simulation/study.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
@@ -9,14 +10,8 @@
 
 namespace kalios {
 
-namespace {
-void NotYet(App& app, const char* what) {
-  Print(app.con.out, "\n%s is not available in this version.\n", what);
-}
-}  // namespace
-
 void FunctionalAnalysisHook(App& app) { IFHierarchicalAccum(app); }
-void TraitRankingHook(App& app) { NotYet(app, "Trait ranking"); }
+void TraitRankingHook(App& app) { IFChOrderSearch(app); }
 void SimulationStudyHook(App& app) {
   // The study fills the data set with each simulated design and keeps its own
   // report files: no session results file is asked about.

@@ -1,0 +1,34 @@
+#pragma once
+// The trait subset search as the program runs it: the inputs, the results
+// file with its header, the per-size lines (and the intermediate lines) as
+// the search goes, the kept list and the per-size summary.
+#include <string>
+
+#include "ranking/ranking_inputs.h"
+#include "ranking/ranking_options.h"
+#include "session/dataset.h"
+#include "session/options.h"
+#include "shell/console.h"
+
+namespace kalios {
+
+struct RankingRunContext {
+  Console& con;
+  const DataSet& data;
+  const AnalysisOptions& opts;
+  const RankingOptions& ranking;
+  RankingPrefs prefs;
+  std::string versionLine;
+  std::string sessionName;
+  std::string formdaName;
+  std::string resultsPath;     // folder + results file name
+  std::string structuresPath;  // folder + structures file name; empty: not saved
+};
+
+// Runs the search of mode 1..12 and writes its results file, which replaces
+// any previous one only once complete. A results file that cannot be written
+// ends in the file-open abort before the search starts; a community
+// resemblance option that is not defined ends in abort code 1.
+void ChRankLib(int mode, const RankingRunContext& run);
+
+}  // namespace kalios
