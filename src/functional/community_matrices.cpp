@@ -61,9 +61,11 @@ void BuildEnvironment(const DataSet& ds, const Preferences& prefs, ScalingUpStat
   st.e = e;
   st.Eprime.Resize(n, e);
   st.DE.Resize(n, n);
+  st.Etest.Resize(n, e);
   if (e == 0) return;
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < e; ++j) st.Eprime[i][j] = ds.env[i][st.envColumns[U(j)]];
+  st.Etest = st.Eprime;
 
   // A mixed E is compared by the Gower index only when it really holds a
   // nominal variable among those selected.
@@ -75,9 +77,8 @@ void BuildEnvironment(const DataSet& ds, const Preferences& prefs, ScalingUpStat
   if (kind == 1) {
     EucliDistMV(n, e, st.Eprime, st.DE);
   } else if (kind == 2 || kind == 4) {
-    Matrix<double> Z(st.Eprime);
-    CorrAdj(n, e, Z, st.Eprime);
-    EucliDistMV(n, e, Z, st.DE);
+    CorrAdj(n, e, st.Etest, st.Eprime);
+    EucliDistMV(n, e, st.Etest, st.DE);
   } else {
     Matrix<double> S(n, n);
     GowerMVOpt(n, e, st.envTypes.data(), st.Eprime, S, nullptr, nullptr, prefs.countDoubleAbsence);

@@ -27,6 +27,11 @@ struct ScalingUpState {
 
   // Ecological variables.
   Matrix<double> Eprime;         // n x e, the selected columns of E
+  // E' as the statistics on E itself (Procrustes, RV, regression) read it:
+  // standardized when E is compared on standardized variables (quantitative
+  // variables in different units, binary ones), so that no variable weighs
+  // by its units alone; E' as it is otherwise.
+  Matrix<double> Etest;
   std::vector<int> envTypes;     // e, their types
   std::vector<int> envColumns;   // e, their columns in E
   Matrix<double> DE;             // n x n

@@ -95,7 +95,9 @@ void WriteOneOrdination(const ReportContext& c, const OrdinationTexts& t, const 
   std::ostream& os = c.os;
   const int m = ord.axes;
   Print(os, "%s", t.title);
-  Print(os, "\nNumber of eigenvalues > %g: \t%d", 1e-06, m);
+  // The axes kept are those whose share of the positive inertia passes the
+  // threshold, which is what the heading must say.
+  Print(os, "\nNumber of eigenvalues > %g percent of the sum of the positive eigenvalues: \t%d", 1e-06, m);
   Print(os, "\nEigenvalues:\t");
   for (int k = 0; k < m; ++k) Print(os, "%8.*g\t", d, ord.eigval[U(k)]);
   Print(os, "\nPercentage:\t");
@@ -192,7 +194,8 @@ void WriteDiversitySection(const ReportContext& c) {
                 "between OTUs:\n");
     else
       Print(os, "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
-                "obtained by transformation of input similarities [D= sqrt(1-S)] between OTUs:\n");
+                "obtained by transformation of input similarities %s between OTUs:\n",
+            app.prefs.sqrtDissimOpt_RaoPhyl ? "[D= sqrt(1-S)]" : "[D= 1-S]");
     PrintVectorTab(os, n, st.Rp.data(), d);
     Print(os, "\nPhylogenetic redundancy in each community (PR = D-Rp):\n");
     PrintVectorTab(os, n, st.PR.data(), d);

@@ -9,6 +9,7 @@
 #include "session/partition.h"
 #include "session/track.h"
 #include "shell/abort.h"
+#include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
 #include "testing/permtest.h"
@@ -107,7 +108,8 @@ void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* r
   r.Sb = st.S;
   r.phyloScores = st.phylogeny ? static_cast<double**>(st.phyloScores) : nullptr;
   r.Sf = st.phylogeny ? static_cast<double**>(st.SF) : nullptr;
-  r.E = st.Eprime;
+  // The analysis of variance reads the classes of E as they are.
+  r.E = o.opt_ro == 5 ? st.Eprime : st.Etest;
   r.U = o.fuzzy == 3 ? st.U : st.Ucrisp;
   r.Q = st.phylogeny ? static_cast<double**>(st.Q) : nullptr;
   r.DE = st.DE;
@@ -197,6 +199,14 @@ void PFTs_ScalingUp(App& app) {
   WriteTypesSection(report);
   results.Flush();
   if (!st.typesAnalysed) {
+    // Nothing can be compared between fewer than two types: say so where the
+    // user looks, rather than leave a file that simply stops.
+    const std::string why =
+        Format("\nNo community matrices and no tests: the analysis needs at least 2 OTUs in at least 2 types, and "
+               "%d OTUs in %d type%s were given.\n",
+               st.s, st.k, st.k == 1 ? "" : "s");
+    results.stream() << why;
+    Print(app.con.out, "%s", why.c_str());
     results.stream() << '\n';
     results.Commit();
     return;

@@ -82,6 +82,10 @@ class FunctionalNullWorker : public NullWorker {
       recBoot_.E = Eb_;
       recBoot_.DE = DEb_;
       recBoot_.DY = in.DY ? DYb_.ptr() : nullptr;
+      if (in.richness) {
+        richB_.assign(static_cast<std::size_t>(n), 0);
+        recBoot_.richness = richB_.data();
+      }
       PrepareFunctionalPhylStats(recBoot_, bootSt_);
     }
     if (sh.taxa) {
@@ -116,6 +120,9 @@ class FunctionalNullWorker : public NullWorker {
       GetData(n, n, in.nEnv, nullptr, in.E, Eb_, d.boot, 0);
       PermuteBoth(n, d.boot, in.DE, DEb_);
       if (in.DY) PermuteBoth(n, d.boot, in.DY, DYb_);
+      // The NNCRD residuals are taken on the richness of the drawn communities.
+      if (in.richness)
+        for (int i = 0; i < n; ++i) richB_[static_cast<std::size_t>(i)] = in.richness[d.boot[i] - 1];
       recBoot_.printIntermediate = in.printIntermediate && text != nullptr;
       recBoot_.rndDataFile = text;
       FunctionalPhyl_Stats_Lib(&recBoot_, &bootSt_);
@@ -129,6 +136,7 @@ class FunctionalNullWorker : public NullWorker {
       recNull_.E = recBoot_.E;
       recNull_.DE = recBoot_.DE;
       recNull_.DY = recBoot_.DY;
+      recNull_.richness = recBoot_.richness;
     }
 
     double nullBF = 0;
@@ -335,6 +343,7 @@ class FunctionalNullWorker : public NullWorker {
   const Shared& sh_;
   PermTest_FunctionalPhyl_Correl_Input recBoot_, recNull_;
   Matrix<double> Wb_, Wadjb_, Yb_, Eb_, DEb_, DYb_;
+  std::vector<int> richB_;
   Matrix<double> Bp_, Up_, Qp_, Sbp_, Sfp_;
   FunctionalPhyl_Stats_Lib_Input bootSt_, nullSt_;
   std::array<double, kNumFunctionalStats> r_{};
@@ -458,6 +467,14 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
     in.llStat[static_cast<std::size_t>(b)] = s.ll;
     in.ulStat[static_cast<std::size_t>(b)] = s.ul;
     in.asymProbStat[static_cast<std::size_t>(b)] = s.asymP;
+    const bool tested = IsTestedByNullModel(in, a);
+    in.tested[static_cast<std::size_t>(a)] = tested;
+    if (!tested) {
+      in.probStat[static_cast<std::size_t>(a)] = 0.0;
+      in.sesStat[static_cast<std::size_t>(b)] = in.expStat[static_cast<std::size_t>(b)] = 0.0;
+      in.llStat[static_cast<std::size_t>(b)] = in.ulStat[static_cast<std::size_t>(b)] = 0.0;
+      in.asymProbStat[static_cast<std::size_t>(b)] = 0.0;
+    }
   }
 
   // Linear-model results into the caller's vectors.

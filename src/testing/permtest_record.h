@@ -144,6 +144,11 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 
   std::array<double, kNumObsStats> obsStat{};    // order A
   std::array<double, kNumPermStats> probStat{};  // order A
+  // Order A: false for a statistic that the null model cannot test (the site
+  // shuffle leaves it unchanged, or breaks a tie to W that is not the one
+  // tested); its P, SES, E, limits and asymmetry-based P are then 0 and mean
+  // nothing.
+  std::array<bool, kNumPermStats> tested{};
 
   // Regression mode (opt_ro 4); responses are the nch traits then R (and Rphyl).
   double* rsqRegr = nullptr;         // per response

@@ -57,7 +57,7 @@ TEST(FunctionalReport, ReferenceRunHasEverySection) {
         "\n\nDiversity using Jost (2006) correction", "PCOA axis 1 of P"})
     EXPECT_TRUE(Has(text, part)) << part;
   for (const char* line : kTLines) EXPECT_TRUE(Has(text, line)) << line;
-  EXPECT_EQ(Count(text, "\nNumber of eigenvalues > 1e-06: \t5"), 3);
+  EXPECT_EQ(Count(text, "\nNumber of eigenvalues > 1e-06 percent of the sum of the positive eigenvalues: \t5"), 3);
   EXPECT_EQ(text.back(), '\n');
   // Nothing but the results file is left in the folder.
   int files = 0;
