@@ -194,8 +194,19 @@ TEST(PermTest, SiteAndTaxaShuffleShareObservedValuesButNotNullValues) {
   int differ = 0;
   for (int b = 0; b < kNumPermStats; ++b) differ += t.rec.expStat[b] != s.rec.expStat[b];
   EXPECT_GT(differ, 5);
-  // Under a site shuffle r(BF) never changes: every null value ties.
-  EXPECT_EQ(s.rec.probStat[kA_BF], 1.0);
+  // Under a site shuffle r(BF) never changes, and the statistics between
+  // two descriptors of W lose a tie that is not the one tested: none of them
+  // is tested, while everything against E is.
+  for (int a = 0; a < kNumPermStats; ++a) {
+    EXPECT_TRUE(t.rec.tested[a]) << kPermStatNamesA[a];
+    const bool againstE = a == kA_TE || a == kA_XE || a == kA_XE_T || a == kA_RE || a == kA_XE_TR || a == kA_VE ||
+                          a == kA_FE || a == kA_PE || a == kA_TE_P || a == kA_XE_P || a == kA_XE_TP ||
+                          a == kA_PE_T || a == kA_PE_X;
+    EXPECT_EQ(s.rec.tested[a], againstE) << kPermStatNamesA[a];
+    if (!againstE) {
+      EXPECT_EQ(s.rec.probStat[a], 0.0) << kPermStatNamesA[a];
+    }
+  }
 }
 
 TEST(PermTest, BootstrapLeavesCallerDataAndGivesLimitsAroundTheObservedValue) {
