@@ -294,11 +294,11 @@ void WriteTestSettingsSection(const ReportContext& c, double elapsedSeconds) {
     return;
   }
   Print(os, "Null model based on taxa shuffle, i.e. among OTU vectors in the traits or phylogenetic matrix, ");
+  Print(os, "keeping compositional matrix W and, if present, environmental matrix E constant.\n");
   if (o.doBootstrapOpt && o.opt_ro != 5)
-    Print(os, "which was combined with a BOOTSTRAP sample of compositional matrix W and, if present, the "
-              "corresponding environmental matrix E.\n");
-  else
-    Print(os, "keeping compositional matrix W and, if present, environmental matrix E constant.\n");
+    Print(os, "The confidence limits come from BOOTSTRAP samples of the communities of compositional matrix W and, "
+              "if present, the corresponding environmental matrix E; the P-values from the null model on the "
+              "observed communities.\n");
   if (o.optRestrictPermutNullModel == 1) {
     const int s = c.st.s;
     Print(os, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for %d OTUs:\t", s);

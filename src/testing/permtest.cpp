@@ -108,8 +108,6 @@ class FunctionalNullWorker : public NullWorker {
   void Evaluate(const IterationDraw& d, double* values, double* bootValues, std::ostream* text) override {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs;
-    const PermTest_FunctionalPhyl_Correl_Input* iterIn = &in;
-    const FunctionalPhyl_Stats_Lib_Input* iterObs = &sh_.obs;
     if (text) Print(*text, "\n\nITERATION\t%d\n", d.iteration);
 
     if (d.boot != nullptr) {
@@ -128,15 +126,10 @@ class FunctionalNullWorker : public NullWorker {
       FunctionalPhyl_Stats_Lib(&recBoot_, &bootSt_);
       for (int row = 0; row < kNumPermStats; ++row) bootValues[row] = bootSt_[kNullRowStat[row]];
       LinearModelValues(in, bootSt_, bootValues + kTableRows);
-      iterIn = &recBoot_;
-      iterObs = &bootSt_;
-      recNull_.W = recBoot_.W;
-      recNull_.Wadj = recBoot_.Wadj;
-      recNull_.Y = recBoot_.Y;
-      recNull_.E = recBoot_.E;
-      recNull_.DE = recBoot_.DE;
-      recNull_.DY = recBoot_.DY;
-      recNull_.richness = recBoot_.richness;
+      // The sample gives the limits of the observed value only. The null
+      // model stays on the observed communities: null values drawn from
+      // samples with repeated communities are not comparable with the
+      // observed value, and no P-value would keep its level.
     }
 
     double nullBF = 0;
@@ -155,19 +148,19 @@ class FunctionalNullWorker : public NullWorker {
       if (in.includePhylogeny && in.opt_ro >= kModeMantel && in.opt_ro <= kModeRV)
         nullBF = PhylogeneticSignal(recNull_, nullSt_, Bp_, Sbp_, in.Sf);
     } else {
-      PermuteSiteDescriptors(*iterIn, d.perm, *iterObs, nullSt_);
-      nullBF = (*iterObs)[kS_BF];
-      NullLinearModels(*iterIn, nullSt_);
+      PermuteSiteDescriptors(in, d.perm, sh_.obs, nullSt_);
+      nullBF = sh_.obs[kS_BF];
+      NullLinearModels(in, nullSt_);
     }
     if (sh_.taxa && !sh_.separateCov) {
       r_ = nullSt_.stat;  // the observed formulas on the null data
       r_[kS_BF] = nullBF;
     } else
-      NullCorrelations(*iterIn, nullSt_, sh_.separateCov ? *iterObs : nullSt_, sh_.separateCov, nullBF, r_);
+      NullCorrelations(in, nullSt_, sh_.separateCov ? sh_.obs : nullSt_, sh_.separateCov, nullBF, r_);
 
     StoreNullValues(r_, sh_.nLinear, values);
     LinearModelValues(in, nullSt_, values + kTableRows);
-    if (text) WriteMatrices(*iterIn, d, *text);
+    if (text) WriteMatrices(in, d, *text);
   }
 
   void Report(int iteration, const double* values, const PermutationTotals& totals, const std::string& evaluated,

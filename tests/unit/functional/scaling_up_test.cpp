@@ -184,7 +184,7 @@ TEST(FunctionalReport, SiteShuffleAndBootstrapRunsSayHowTheyWereTested) {
   const std::string boot = RunAnalysis(g);
   EXPECT_TRUE(Has(boot, "95% confidence interval of the observed value obtained in 9 bootstrap samples, and "
                         "asymmetry-based P-value.\n"));
-  EXPECT_TRUE(Has(boot, "which was combined with a BOOTSTRAP sample of compositional matrix W"));
+  EXPECT_TRUE(Has(boot, "\nThe confidence limits come from BOOTSTRAP samples of the communities of compositional matrix W"));
   // The ordinations describe the observed communities, as without bootstrap.
   AnalysisFixture h("small");
   const std::string plain = RunAnalysis(h);
