@@ -38,6 +38,12 @@ struct ScalingUpState {
 
   // Composition.
   Matrix<double> Wraw, Wtcap, Wtdap;  // n x s
+  // W for the diversity measures: W for TCAP without the quantitative
+  // component of the data partition, whose deviations from the mean
+  // abundance are negative as often as positive and give no defined
+  // Gini-Simpson index or Rao entropy (the qualitative component, equal
+  // weights of the present OTUs, stays).
+  Matrix<double> Wdiv;
   std::vector<int> richness;          // n
   Matrix<double> Y, DY;               // n x s, n x n
   std::vector<double> D;              // Gini-Simpson index, n

@@ -175,6 +175,10 @@ void WriteDiversitySection(const ReportContext& c) {
   PrintVectorTab(os, n, st.richness.data());
   const auto [lo, hi] = std::minmax_element(st.richness.begin(), st.richness.end());
   Print(os, "\nMinimum richness:\t%d\tMaximum richness:\t%d\n", n > 0 ? *lo : 0, n > 0 ? *hi : 0);
+  if (app.opts.partOpt == 1)
+    Print(os, "\nThe diversity measures (and the Rao entropies of the tests) use the relative abundances of W: the "
+              "quantitative component of the data partition holds negative values, for which they are not "
+              "defined.\n");
   Print(os, "\nGini-Simpson index (D) within each community (equivalent to Rao quadratic entropy with null, crisp, "
             "similarities):\n");
   PrintVectorTab(os, n, st.D.data(), d);

@@ -116,6 +116,7 @@ void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* r
   r.DY = o.opt_ro == 1 ? static_cast<double**>(st.DY) : nullptr;
   r.W = st.Wtdap;
   r.Wadj = st.Wtcap;
+  r.Wrao = o.partOpt == 1 ? static_cast<double**>(st.Wdiv) : nullptr;
   r.Y = st.Y;
 
   r.rese_opt = o.rese_opt;

@@ -321,11 +321,12 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   if (os) PrintObservedHeader(in, st, *os);
 
   // 8. Rao entropies.
-  RaoIndex_Weight_Matrix(n, s, in.Wadj, in.Sb, st.R.data(), false, in.sqrtDissimOpt_RaoTraits, in.weight_OTUs,
+  const double* const* Wrao = in.Wrao ? in.Wrao : in.Wadj;
+  RaoIndex_Weight_Matrix(n, s, Wrao, in.Sb, st.R.data(), false, in.sqrtDissimOpt_RaoTraits, in.weight_OTUs,
                          in.restrictRaoWithinOpt, st.raoFlag);
   ToColumnAndRow(n, st.R.data(), st.Rcol, st.Rrow);
   if (phylo) {
-    RaoIndex_Weight_Matrix(n, s, in.Wadj, in.Sf, st.Rphyl.data(), in.phylogenyIsDissim, in.sqrtDissimOpt_RaoPhyl,
+    RaoIndex_Weight_Matrix(n, s, Wrao, in.Sf, st.Rphyl.data(), in.phylogenyIsDissim, in.sqrtDissimOpt_RaoPhyl,
                            in.weight_OTUs, in.restrictRaoWithinOpt, st.raoFlag);
     ToColumnAndRow(n, st.Rphyl.data(), st.RphylCol, st.RphylRow);
   }

@@ -82,6 +82,10 @@ class FunctionalNullWorker : public NullWorker {
       recBoot_.E = Eb_;
       recBoot_.DE = DEb_;
       recBoot_.DY = in.DY ? DYb_.ptr() : nullptr;
+      if (in.Wrao) {
+        Wraob_.Resize(n, s);
+        recBoot_.Wrao = Wraob_;
+      }
       if (in.richness) {
         richB_.assign(static_cast<std::size_t>(n), 0);
         recBoot_.richness = richB_.data();
@@ -114,6 +118,7 @@ class FunctionalNullWorker : public NullWorker {
       // The iteration works on a bootstrap sample of the communities.
       GetData(n, n, s, nullptr, in.W, Wb_, d.boot, 0);
       GetData(n, n, s, nullptr, in.Wadj, Wadjb_, d.boot, 0);
+      if (in.Wrao) GetData(n, n, s, nullptr, in.Wrao, Wraob_, d.boot, 0);
       if (in.Y) GetData(n, n, s, nullptr, in.Y, Yb_, d.boot, 0);
       GetData(n, n, in.nEnv, nullptr, in.E, Eb_, d.boot, 0);
       PermuteBoth(n, d.boot, in.DE, DEb_);
@@ -335,7 +340,7 @@ class FunctionalNullWorker : public NullWorker {
 
   const Shared& sh_;
   PermTest_FunctionalPhyl_Correl_Input recBoot_, recNull_;
-  Matrix<double> Wb_, Wadjb_, Yb_, Eb_, DEb_, DYb_;
+  Matrix<double> Wb_, Wadjb_, Wraob_, Yb_, Eb_, DEb_, DYb_;
   std::vector<int> richB_;
   Matrix<double> Bp_, Up_, Qp_, Sbp_, Sfp_;
   FunctionalPhyl_Stats_Lib_Input bootSt_, nullSt_;

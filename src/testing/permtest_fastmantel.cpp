@@ -920,6 +920,8 @@ bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in) {
   const int n = in.ncsm, s = in.nOTUs;
   if (in.opt_ro != kModeMantel || (in.opt_MatrixCorr != 'm' && in.opt_MatrixCorr != 'r')) return false;
   if (in.optTaxaSiteShuffle == 's' || in.doBootstrapOpt || in.includePhylogeny || in.printIntermediate) return false;
+  // The Rao entropies are taken from Wadj's communities.
+  if (in.Wrao && in.Wrao != in.Wadj) return false;
   if (TranslateReseOpt_KALIOS_PLOVEN(in.rese_opt) != 3 || in.rese_opt < 1) return false;
   if (n < 1 || s < 1) return false;
   if (AnyMissing(n, s, in.W) || AnyMissing(n, s, in.Wadj) || AnyMissing(s, in.nch, in.B) ||

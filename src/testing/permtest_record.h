@@ -140,6 +140,8 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   double** DY = nullptr;           // ncsm x ncsm
   double** W = nullptr;            // ncsm x nOTUs
   double** Wadj = nullptr;         // ncsm x nOTUs, the W used for T and the Rao entropies
+  // ncsm x nOTUs, the W of the Rao entropies when it is not Wadj (null: Wadj).
+  double** Wrao = nullptr;
   double** Y = nullptr;            // ncsm x nOTUs, Beals-smoothed
 
   std::array<double, kNumObsStats> obsStat{};    // order A

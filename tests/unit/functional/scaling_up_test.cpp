@@ -409,3 +409,54 @@ TEST(FunctionalReport, ExcludedOtusPartitionAndRestrictedPermutationsAreDescribe
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+std::string LineAfter(const std::string& text, const std::string& heading) {
+  const auto i = text.find(heading);
+  if (i == std::string::npos) return "(no " + heading + ")";
+  const auto b = i + heading.size();
+  return text.substr(b, text.find('\n', b) - b);
+}
+
+// The quantitative component of the data partition (deviations from the mean
+// abundance, negative as often as positive) gave negative Gini-Simpson and
+// Rao values: the diversity measures and the Rao entropies of the tests keep
+// the relative abundances, while T and X take the component.
+TEST(FunctionalReport, QuantitativeComponentKeepsDiversityDefined) {
+  AnalysisFixture a("small"), b("small");
+  b.app.opts.partOpt = 1;
+  const std::string plain = RunAnalysis(a), quant = RunAnalysis(b);
+  for (const char* heading :
+       {"similarities):\n", "between OTUs (Rf):\n", "(FR = D-Rf):\n", "[D= 1-S] between OTUs:\n"}) {
+    EXPECT_EQ(LineAfter(quant, heading), LineAfter(plain, heading)) << heading;
+    EXPECT_EQ(LineAfter(quant, heading).find('-'), std::string::npos) << heading;
+  }
+  EXPECT_TRUE(Has(quant, "the quantitative component of the data partition holds negative values"));
+  EXPECT_FALSE(Has(plain, "quantitative component of the data partition holds"));
+  const auto value = [](const std::string& t, const std::string& label) {
+    return std::stod(t.substr(t.find(label + "=\t") + label.size() + 2));
+  };
+  const std::string re = "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)";
+  EXPECT_EQ(value(quant, re), value(plain, re));
+  EXPECT_NE(value(quant, "Convergence (TCAP): r(TE)"), value(plain, "Convergence (TCAP): r(TE)"));
+}
+
+// Headings true of what they head: community labels kept apart, the
+// transformation of phylogenetic similarities as the preference sets it.
+TEST(FunctionalReport, HeadingsSayWhatTheyHead) {
+  AnalysisFixture a("small");
+  a.app.prefs.sqrtDissimOpt_RaoPhyl = false;
+  const std::string text = RunAnalysis(a);
+  EXPECT_TRUE(Has(text, "Community labels: site01\tsite02\tsite03\tsite04\tsite05\tsite06\t\n"));
+  EXPECT_TRUE(Has(text, "Rao entropy based on phylogeny computed on square root transformed dissimilarities? not\n"));
+  EXPECT_TRUE(Has(text, "obtained by transformation of input similarities [D= 1-S] between OTUs:\n"));
+  EXPECT_FALSE(Has(text, "sqrt(1-S)"));
+  AnalysisFixture b("small");
+  b.app.prefs.sqrtDissimOpt_RaoPhyl = true;
+  EXPECT_TRUE(Has(RunAnalysis(b), "obtained by transformation of input similarities [D= sqrt(1-S)] between OTUs:\n"));
+}
+
+}  // namespace
+}  // namespace kalios
