@@ -180,7 +180,13 @@ void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
     }
   }
 
-  if (!st.phylogeny) {
+  if (o.optTaxaSiteShuffle == 's') {
+    // The taxa-shuffle notes below would describe a null model that did not run.
+    Print(os, "\n(*)Probability of finding more extreme correlations under the site shuffle null model: the rows of "
+              "the community matrices T, X%s and of the diversity vectors were permuted together among the "
+              "communities, keeping the ecological variables (matrix E) in place.\n",
+          st.phylogeny ? ", P" : "");
+  } else if (!st.phylogeny) {
     Print(os, "\n(*)Probability of finding more extreme correlations involving matrices T and X, and vector R, under "
               "null model described in Tobrin et al. (2009).\n");
     Print(os, "Null model involved permutation among OTUs vectors in matrix B, keeping fixed the community matrix W "
