@@ -199,9 +199,14 @@ const char* CongruenceRefusal(int r, int caller, const AnalysisOptions& o, const
     if ((r == 4 || r == 5) && d.nenv < 1)
       return "\nRegression and analysis of variance need ecological variables (matrix E), which this session "
              "has not.\n";
-    if (r >= 2 && r <= 4 && d.temEnvQual) return "\nMatrix E contains nominal variables: choose 1 or 5.\n";
+    // With both kinds of variables in E only the matrix correlation is left.
+    if (r >= 2 && r <= 4 && d.temEnvQual)
+      return d.temEnvQuant ? "\nMatrix E contains nominal and quantitative variables: choose 1.\n"
+                           : "\nMatrix E contains nominal variables: choose 1 or 5.\n";
     if (r == 5 && d.temEnvQuant)
-      return "\nMatrix E contains quantitative variables, which cannot define groups: choose 1, 2, 3 or 4.\n";
+      return d.temEnvQual ? "\nMatrix E contains nominal and quantitative variables: choose 1.\n"
+                          : "\nMatrix E contains quantitative variables, which cannot define groups: choose 1, 2, 3 "
+                            "or 4.\n";
   }
   if (caller == 'K' && (r == 2 || r == 3) && d.temEnvQual) {
     switch (o.opt_struct) {
