@@ -61,9 +61,11 @@ void BuildEnvironment(const DataSet& ds, const Preferences& prefs, ScalingUpStat
   st.e = e;
   st.Eprime.Resize(n, e);
   st.DE.Resize(n, n);
+  st.Etest.Resize(n, e);
   if (e == 0) return;
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < e; ++j) st.Eprime[i][j] = ds.env[i][st.envColumns[U(j)]];
+  st.Etest = st.Eprime;
 
   // A mixed E is compared by the Gower index only when it really holds a
   // nominal variable among those selected.
@@ -75,9 +77,8 @@ void BuildEnvironment(const DataSet& ds, const Preferences& prefs, ScalingUpStat
   if (kind == 1) {
     EucliDistMV(n, e, st.Eprime, st.DE);
   } else if (kind == 2 || kind == 4) {
-    Matrix<double> Z(st.Eprime);
-    CorrAdj(n, e, Z, st.Eprime);
-    EucliDistMV(n, e, Z, st.DE);
+    CorrAdj(n, e, st.Etest, st.Eprime);
+    EucliDistMV(n, e, st.Etest, st.DE);
   } else {
     Matrix<double> S(n, n);
     GowerMVOpt(n, e, st.envTypes.data(), st.Eprime, S, nullptr, nullptr, prefs.countDoubleAbsence);
@@ -104,12 +105,15 @@ void AdjustCompositions(const DataSet& ds, const AnalysisOptions& o, ScalingUpSt
   const int n = st.n, s = st.s;
   UnitSumRowsAdjMV(n, s, st.Wtcap, st.Wtcap);
   if (o.optUnitTotalAdjust2) UnitSumRowsAdjMV(n, s, st.Wtdap, st.Wtdap);
+  st.Wdiv = st.Wtcap;
+  if (st.keepScale) WeightColumns(n, s, st.Wdiv, ds.weight_OTUs, true);
   if (o.partOpt == 1 || o.partOpt == 2) {
     DataPartitionQualQuant(n, s, st.Wtcap, st.Wtcap, o.partOpt);
     DataPartitionQualQuant(n, s, st.Wtdap, st.Wtdap, o.partOpt);
   }
   if (st.keepScale) WeightColumns(n, s, st.Wtcap, ds.weight_OTUs, true);
   if (st.anyExcluded) WeightColumns(n, s, st.Wtdap, ds.weight_OTUs, o.optUnitTotalAdjust2);
+  if (o.partOpt != 1) st.Wdiv = st.Wtcap;
 }
 
 void BuildBeals(const AnalysisOptions& o, const Preferences& prefs, ScalingUpState& st) {
@@ -125,7 +129,7 @@ void BuildGiniSimpson(const DataSet& ds, const AnalysisOptions& o, ScalingUpStat
   Matrix<double> identity(s, s);
   for (int i = 0; i < s; ++i) identity[i][i] = 1.0;
   st.D.assign(U(n), 0.0);
-  RaoIndex_Weight_Matrix(n, s, st.Wtcap, identity, st.D.data(), false, false, ds.weight_OTUs.data(),
+  RaoIndex_Weight_Matrix(n, s, st.Wdiv, identity, st.D.data(), false, false, ds.weight_OTUs.data(),
                          o.restrictRaoWithinOpt, false);
 }
 
@@ -205,7 +209,7 @@ void BuildTypes(const DataSet& ds, const AnalysisOptions& o, const Preferences& 
                                    o.restrictRaoWithinOpt);
 
   st.Rf.assign(U(n), 0.0);
-  RaoIndex_Weight_Matrix(n, s, st.Wtcap, st.S, st.Rf.data(), false, prefs.sqrtDissimOpt_RaoTraits, w,
+  RaoIndex_Weight_Matrix(n, s, st.Wdiv, st.S, st.Rf.data(), false, prefs.sqrtDissimOpt_RaoTraits, w,
                          o.restrictRaoWithinOpt, false);
   st.FR.assign(U(n), 0.0);
   for (int i = 0; i < n; ++i) st.FR[U(i)] = std::max(0.0, st.D[U(i)] - st.Rf[U(i)]);

@@ -27,12 +27,23 @@ struct ScalingUpState {
 
   // Ecological variables.
   Matrix<double> Eprime;         // n x e, the selected columns of E
+  // E' as the statistics on E itself (Procrustes, RV, regression) read it:
+  // standardized when E is compared on standardized variables (quantitative
+  // variables in different units, binary ones), so that no variable weighs
+  // by its units alone; E' as it is otherwise.
+  Matrix<double> Etest;
   std::vector<int> envTypes;     // e, their types
   std::vector<int> envColumns;   // e, their columns in E
   Matrix<double> DE;             // n x n
 
   // Composition.
   Matrix<double> Wraw, Wtcap, Wtdap;  // n x s
+  // W for the diversity measures: W for TCAP without the quantitative
+  // component of the data partition, whose deviations from the mean
+  // abundance are negative as often as positive and give no defined
+  // Gini-Simpson index or Rao entropy (the qualitative component, equal
+  // weights of the present OTUs, stays).
+  Matrix<double> Wdiv;
   std::vector<int> richness;          // n
   Matrix<double> Y, DY;               // n x s, n x n
   std::vector<double> D;              // Gini-Simpson index, n

@@ -56,7 +56,7 @@ void BuildPhylogeny(DataSet& ds, const AnalysisOptions& o, const Preferences& pr
   MatrixProdSelectMV_Adjust_Weight(n, s, s, t, st.Wtdap, st.Q, st.P, nullptr, pFlags, o.restrictRaoWithinOpt);
 
   st.Rp.assign(static_cast<std::size_t>(n), 0.0);
-  RaoIndex_Weight_Matrix(n, s, st.Wtcap, st.SF, st.Rp.data(), st.phyloIsDissim, prefs.sqrtDissimOpt_RaoPhyl, w,
+  RaoIndex_Weight_Matrix(n, s, st.Wdiv, st.SF, st.Rp.data(), st.phyloIsDissim, prefs.sqrtDissimOpt_RaoPhyl, w,
                          o.restrictRaoWithinOpt, false);
   st.DP.Resize(n, n);
   NominalReseNonHier(n, t, st.P, st.DP, o.rese_opt);

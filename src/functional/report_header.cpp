@@ -108,7 +108,8 @@ void WriteReportHeader(const ReportContext& c, bool withVersionLine) {
 
   Print(os, "\nNumber of communities: %d\n", ds.ncsm);
   Print(os, "Community labels: ");
-  for (int i = 0; i < ds.ncsm; ++i) Print(os, "%-6s", ds.reLabel[U(i)].c_str());
+  // Labels of six characters or more would run together in a padded field.
+  for (int i = 0; i < ds.ncsm; ++i) Print(os, "%s\t", ds.reLabel[U(i)].c_str());
   Print(os, "\n");
 
   if (st.anyExcluded) {

@@ -95,7 +95,9 @@ void WriteOneOrdination(const ReportContext& c, const OrdinationTexts& t, const 
   std::ostream& os = c.os;
   const int m = ord.axes;
   Print(os, "%s", t.title);
-  Print(os, "\nNumber of eigenvalues > %g: \t%d", 1e-06, m);
+  // The axes kept are those whose share of the positive inertia passes the
+  // threshold, which is what the heading must say.
+  Print(os, "\nNumber of eigenvalues > %g percent of the sum of the positive eigenvalues: \t%d", 1e-06, m);
   Print(os, "\nEigenvalues:\t");
   for (int k = 0; k < m; ++k) Print(os, "%8.*g\t", d, ord.eigval[U(k)]);
   Print(os, "\nPercentage:\t");
@@ -173,6 +175,10 @@ void WriteDiversitySection(const ReportContext& c) {
   PrintVectorTab(os, n, st.richness.data());
   const auto [lo, hi] = std::minmax_element(st.richness.begin(), st.richness.end());
   Print(os, "\nMinimum richness:\t%d\tMaximum richness:\t%d\n", n > 0 ? *lo : 0, n > 0 ? *hi : 0);
+  if (app.opts.partOpt == 1)
+    Print(os, "\nThe diversity measures (and the Rao entropies of the tests) use the relative abundances of W: the "
+              "quantitative component of the data partition holds negative values, for which they are not "
+              "defined.\n");
   Print(os, "\nGini-Simpson index (D) within each community (equivalent to Rao quadratic entropy with null, crisp, "
             "similarities):\n");
   PrintVectorTab(os, n, st.D.data(), d);
@@ -192,7 +198,8 @@ void WriteDiversitySection(const ReportContext& c) {
                 "between OTUs:\n");
     else
       Print(os, "\nRao quadratic entropy (Rp) within each community, considering phylogenetic dissimilarities "
-                "obtained by transformation of input similarities [D= sqrt(1-S)] between OTUs:\n");
+                "obtained by transformation of input similarities %s between OTUs:\n",
+            app.prefs.sqrtDissimOpt_RaoPhyl ? "[D= sqrt(1-S)]" : "[D= 1-S]");
     PrintVectorTab(os, n, st.Rp.data(), d);
     Print(os, "\nPhylogenetic redundancy in each community (PR = D-Rp):\n");
     PrintVectorTab(os, n, st.PR.data(), d);

@@ -3,6 +3,7 @@
 // settings.
 #include "functional/report.h"
 #include "shell/cformat.h"
+#include "testing/regression.h"
 
 namespace kalios {
 namespace {
@@ -11,11 +12,19 @@ std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
 using Rec = PermTest_FunctionalPhyl_Correl_Input;
 
+// Follows the line of a statistic that the null model cannot test.
+constexpr const char* kNotTestedLine = "(not tested under the site shuffle null model)\n";
+
 // One tested correlation: the label, then the observed value, its P-value
 // (order A) and its summaries (order B).
 void StatLine(std::ostream& os, const char* label, const Rec& r, int a) {
   const auto ua = U(a);
   const auto ub = U(kPermStatAtoB[ua]);
+  if (!r.tested[ua]) {
+    Print(os, "%s=\t%g\tP=\t-\tSES=\t-\tE=\t-\tLL=\t-\tUL=\t-\tasymmetry-based P-value=\t-\n%s", label,
+          r.obsStat[ua], kNotTestedLine);
+    return;
+  }
   Print(os, "%s=\t%g\tP=\t%g\tSES=\t%g\tE=\t%g\tLL=\t%g\tUL=\t%g\tasymmetry-based P-value=\t%g\n", label,
         r.obsStat[ua], r.probStat[ua], r.sesStat[ub], r.expStat[ub], r.llStat[ub], r.ulStat[ub],
         r.asymProbStat[ub]);
@@ -32,6 +41,9 @@ void RegressionFactors(const ReportContext& c, const Rec& r, int response) {
           r.coefRegr[v][response], r.probCoefRegr[v][response], r.sesCoefRegr[v][response],
           r.expCoefRegr[v][response]);
   Print(c.os, "Intercept=\t%g\n", r.interceptRegr[response]);
+  const int cases = CompleteCases(c.st.n, c.st.e, r.E, r.Tout, response);
+  if (cases < c.st.n)
+    Print(c.os, "Fitted on the %d communities with no missing value (of %d).\n", cases, c.st.n);
 }
 
 void PseudoFLines(const ReportContext& c, const double* f, const double* p, const double* ses, const double* e) {
@@ -141,10 +153,15 @@ void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
   if (st.phylogeny) {
     const auto a = U(kA_BF);
     const auto b = U(kB_BF);
-    Print(os, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g\tP=\t%g\tSES=\t%g\tE=\t%g\t95%c "
-              "confidence interval under H0\tLL=\t%g\tUL=\t%g\tasymmetry-based P-value=\t%g\n",
-          r.obsStat[a], r.probStat[a], r.sesStat[b], r.expStat[b], '%', r.llStat[b], r.ulStat[b],
-          r.asymProbStat[b]);
+    if (r.tested[a])
+      Print(os, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g\tP=\t%g\tSES=\t%g\tE=\t%g\t95%c "
+                "confidence interval under H0\tLL=\t%g\tUL=\t%g\tasymmetry-based P-value=\t%g\n",
+            r.obsStat[a], r.probStat[a], r.sesStat[b], r.expStat[b], '%', r.llStat[b], r.ulStat[b],
+            r.asymProbStat[b]);
+    else
+      Print(os, "\nPhylogenetic signal at OTU (species) level ro(BF) = \t%g\tP=\t-\tSES=\t-\tE=\t-\t95%c "
+                "confidence interval under H0\tLL=\t-\tUL=\t-\tasymmetry-based P-value=\t-\n%s",
+            r.obsStat[a], '%', kNotTestedLine);
     Print(os, "\nPhylogenetically structured assembly patterns (PSAP):\n");
     if (withE) StatLine(os, "Correlation of PSAP to ecological variables: ro(PE)", r, kA_PE);
     if (withT) StatLine(os, "Correlation of PSAP to TCAP: ro(PT)", r, kA_PT);
@@ -163,7 +180,13 @@ void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
     }
   }
 
-  if (!st.phylogeny) {
+  if (o.optTaxaSiteShuffle == 's') {
+    // The taxa-shuffle notes below would describe a null model that did not run.
+    Print(os, "\n(*)Probability of finding more extreme correlations under the site shuffle null model: the rows of "
+              "the community matrices T, X%s and of the diversity vectors were permuted together among the "
+              "communities, keeping the ecological variables (matrix E) in place.\n",
+          st.phylogeny ? ", P" : "");
+  } else if (!st.phylogeny) {
     Print(os, "\n(*)Probability of finding more extreme correlations involving matrices T and X, and vector R, under "
               "null model described in Tobrin et al. (2009).\n");
     Print(os, "Null model involved permutation among OTUs vectors in matrix B, keeping fixed the community matrix W "
@@ -270,14 +293,18 @@ void WriteTestSettingsSection(const ReportContext& c, double elapsedSeconds) {
     Print(os, "Null model based on site shuffle, i.e. among community vectors in the resulting matrix of communities "
               "by weighted mean traits, fuzzy-weighted composition, Beals smoothed composition, functional "
               "diversity, and phylogenetic diversity, keeping constant the trait and phylogenetic matrices.\n");
+    if (o.opt_ro >= 1 && o.opt_ro <= 3)
+      Print(os, "Statistics marked as not tested compare two descriptors of the same community composition, or the "
+                "traits with the phylogeny of the OTUs: the site shuffle either leaves them unchanged or breaks a "
+                "tie between them that is not the one tested, so it gives them no P-value.\n");
     return;
   }
   Print(os, "Null model based on taxa shuffle, i.e. among OTU vectors in the traits or phylogenetic matrix, ");
+  Print(os, "keeping compositional matrix W and, if present, environmental matrix E constant.\n");
   if (o.doBootstrapOpt && o.opt_ro != 5)
-    Print(os, "which was combined with a BOOTSTRAP sample of compositional matrix W and, if present, the "
-              "corresponding environmental matrix E.\n");
-  else
-    Print(os, "keeping compositional matrix W and, if present, environmental matrix E constant.\n");
+    Print(os, "The confidence limits come from BOOTSTRAP samples of the communities of compositional matrix W and, "
+              "if present, the corresponding environmental matrix E; the P-values from the null model on the "
+              "observed communities.\n");
   if (o.optRestrictPermutNullModel == 1) {
     const int s = c.st.s;
     Print(os, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for %d OTUs:\t", s);

@@ -108,13 +108,15 @@ void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* r
   r.Sb = st.S;
   r.phyloScores = st.phylogeny ? static_cast<double**>(st.phyloScores) : nullptr;
   r.Sf = st.phylogeny ? static_cast<double**>(st.SF) : nullptr;
-  r.E = st.Eprime;
+  // The analysis of variance reads the classes of E as they are.
+  r.E = o.opt_ro == 5 ? st.Eprime : st.Etest;
   r.U = o.fuzzy == 3 ? st.U : st.Ucrisp;
   r.Q = st.phylogeny ? static_cast<double**>(st.Q) : nullptr;
   r.DE = st.DE;
   r.DY = o.opt_ro == 1 ? static_cast<double**>(st.DY) : nullptr;
   r.W = st.Wtdap;
   r.Wadj = st.Wtcap;
+  r.Wrao = o.partOpt == 1 ? static_cast<double**>(st.Wdiv) : nullptr;
   r.Y = st.Y;
 
   r.rese_opt = o.rese_opt;
@@ -198,6 +200,14 @@ void PFTs_ScalingUp(App& app) {
   WriteTypesSection(report);
   results.Flush();
   if (!st.typesAnalysed) {
+    // Nothing can be compared between fewer than two types: say so where the
+    // user looks, rather than leave a file that simply stops.
+    const std::string why =
+        Format("\nNo community matrices and no tests: the analysis needs at least 2 OTUs in at least 2 types, and "
+               "%d OTUs in %d type%s were given.\n",
+               st.s, st.k, st.k == 1 ? "" : "s");
+    results.stream() << why;
+    Print(app.con.out, "%s", why.c_str());
     results.stream() << '\n';
     results.Commit();
     return;

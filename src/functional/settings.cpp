@@ -190,7 +190,37 @@ bool CriterionUsesE(int optStruct) {
   }
 }
 
-// The congruence statistic, asked until an answer fits the caller and E.
+// Why a congruence option cannot be used by this caller on this E, or null
+// when it can.
+const char* CongruenceRefusal(int r, int caller, const AnalysisOptions& o, const DataSet& d) {
+  if ((r == 4 || r == 5) && !o.optRndTests)
+    return "\nRegression and analysis of variance exist only as permutation tests: choose 1, 2 or 3.\n";
+  if (caller == 'H') {
+    if ((r == 4 || r == 5) && d.nenv < 1)
+      return "\nRegression and analysis of variance need ecological variables (matrix E), which this session "
+             "has not.\n";
+    // With both kinds of variables in E only the matrix correlation is left.
+    if (r >= 2 && r <= 4 && d.temEnvQual)
+      return d.temEnvQuant ? "\nMatrix E contains nominal and quantitative variables: choose 1.\n"
+                           : "\nMatrix E contains nominal variables: choose 1 or 5.\n";
+    if (r == 5 && d.temEnvQuant)
+      return d.temEnvQual ? "\nMatrix E contains nominal and quantitative variables: choose 1.\n"
+                          : "\nMatrix E contains quantitative variables, which cannot define groups: choose 1, 2, 3 "
+                            "or 4.\n";
+  }
+  if (caller == 'K' && (r == 2 || r == 3) && d.temEnvQual) {
+    switch (o.opt_struct) {
+      case 1: case 9: case 10: case 16: case 17:
+        return "\nMatrix E contains nominal variables, which this ranking criterion cannot use with 2 or 3.\n";
+      default:
+        break;
+    }
+  }
+  return nullptr;
+}
+
+// The congruence statistic, asked until an answer fits the caller and E; a
+// refused answer is told why.
 int AskCongruence(App& app) {
   Console& con = app.con;
   const AnalysisOptions& o = app.opts;
@@ -209,24 +239,11 @@ int AskCongruence(App& app) {
             "  5 analysis of variance (cannot be used if matrix E defining groups contains "
             "quantitative variables) \n");
     }
-    int r = AskOptionNo(con, "1 2 3 4 5");
-    bool refused = false;
-    if (caller == 'H') {
-      if (r >= 2 && r <= 4 && d.temEnvQual) refused = true;
-      if (r == 5 && d.temEnvQuant) refused = true;
-    }
-    // Regression and analysis of variance exist only as permutation tests.
-    if ((r == 4 || r == 5) && !o.optRndTests) refused = true;
-    if (caller == 'K' && (r == 2 || r == 3) && d.temEnvQual) {
-      switch (o.opt_struct) {
-        case 1: case 9: case 10: case 16: case 17:
-          refused = true;
-          break;
-        default:
-          break;
-      }
-    }
-    if (!refused) return r;
+    const int r = AskOptionNo(con, "1 2 3 4 5");
+    const char* why = CongruenceRefusal(r, caller, o, d);
+    if (!why) return r;
+    con.out << kBell;
+    Print(con.err, "%s", why);
   }
 }
 
@@ -313,9 +330,9 @@ void SettingsHierarchy(App& app) {
       } else {
         o.nestingMembershipOTUs.clear();
       }
-      // opt_ro still holds the previous analysis' statistic here; the answer
-      // is checked again once this analysis' statistic is known.
-      if (o.opt_ro != 5) o.doBootstrapOpt = AskYesNo(con, "Bootstrap resampling of communities: y/n ");
+      // Asked whatever the previous analysis was: this analysis' statistic is
+      // not known yet, and the analysis of variance drops the answer below.
+      o.doBootstrapOpt = AskYesNo(con, "Bootstrap resampling of communities: y/n ");
     }
 
     if (!simulation) {
@@ -334,7 +351,15 @@ void SettingsHierarchy(App& app) {
 
   o.opt_ro = AskCongruence(app);
   // The analysis of variance is not bootstrapped.
-  if (o.opt_ro == 5) o.doBootstrapOpt = false;
+  if (o.opt_ro == 5 && o.doBootstrapOpt) {
+    o.doBootstrapOpt = false;
+    Print(con.out, "\nThe analysis of variance is tested without bootstrap resampling.\n");
+  }
+
+  // No printed value of Procrustes, RV or regression depends on the
+  // resemblance between communities; a fresh session must still have a
+  // valid one for the descriptors computed on the way.
+  if (o.opt_ro >= 2 && o.opt_ro <= 4) o.rese_opt = 6;
 
   if (o.opt_ro == 1 || o.opt_ro == 5) {
     o.whichObj = 'r';

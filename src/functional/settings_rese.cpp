@@ -15,8 +15,9 @@ void SettingReseFunction(Console& con, int& option) {
   Print(con.out, "\t6   Euclidean distance\n");
   Print(con.out, "\t10  chord distance\n");
   Print(con.out, "Type option no.: ");
-  // 7 to 9 are not listed but remain valid codes of the resemblance library.
-  option = static_cast<int>(ReadNumberIn(con, "6 7 8 9 10"));
+  // Only the listed functions: the other codes of the resemblance library
+  // give no distance between rows of X, and every statistic would come out 0.
+  option = static_cast<int>(ReadNumberIn(con, "6 10"));
 }
 
 }  // namespace kalios

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 
 namespace kalios {
 namespace {
+
+// Relative size of a within-group sum of squares that is rounding only.
+constexpr double kWithinNoise = 1e-12;
 
 inline double Sq(double d, bool alreadySquared) { return alreadySquared ? d : d * d; }
 
@@ -61,7 +65,13 @@ double PseudoF(int n, const double* const* D, const int* partition, const int* s
   double ssb = 0.0, sst = 0.0;
   BetweenGrSqDissim(n, D, partition, &ssb, &sst, select, alreadySquared);
   if (SSt) *SSt = sst;
-  const double f = ssb / (sst - ssb);
+  // A factor with one level explains nothing. Groups without any variation
+  // within them separate perfectly: larger than any finite null value (what
+  // is left of the within sum after the subtraction is rounding only).
+  if (!(ssb > 0.0)) return 0.0;
+  const double within = sst - ssb;
+  if (!(within > kWithinNoise * sst)) return std::numeric_limits<double>::infinity();
+  const double f = ssb / within;
   return std::isfinite(f) ? f : 0.0;
 }
 

@@ -16,8 +16,10 @@ double BetweenGrSqDissim(int n, const double* const* D, const int* partition, do
                          const int* select, bool alreadySquared);
 
 // Pseudo-F = SSb / (SSt - SSb) of the partition, without a degrees-of-freedom
-// correction (a permutation test does not need one). A partition without
-// within-group variation, or any other non-finite ratio, gives 0. SSt
+// correction (a permutation test does not need one). A partition that
+// explains nothing (one group, or no variation at all) gives 0; groups without
+// variation within them (a within sum below 1e-12 of the total) give +infinity,
+// larger than any finite null value. SSt
 // receives the total sum of squares when not null.
 double PseudoF(int n, const double* const* D, const int* partition, const int* select, bool alreadySquared,
                double* SSt = nullptr);

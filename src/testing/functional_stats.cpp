@@ -178,6 +178,16 @@ void PrepareFunctionalPhylStats(const PermTest_FunctionalPhyl_Correl_Input& in,
   st.phylo_ = phylo;
 }
 
+void NNCRDResiduals(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st) {
+  const int n = in.ncsm;
+  NNCRD(n, in.DE, st.DX, st.nncrd.data());
+  for (int c = 0; c < n; ++c) st.Vcol[c][0] = st.nncrd[static_cast<std::size_t>(c)];
+  bool constantRichness = true;
+  for (int c = 1; c < n; ++c) constantRichness = constantRichness && st.richnessCol[c][0] == st.richnessCol[0][0];
+  Regression_ResidualsSelect(n, 1, constantRichness ? 0 : 1, st.Vcol, st.richnessCol, st.residualCol, nullptr);
+  for (int c = 0; c < n; ++c) st.Vcol[c][0] = st.Vrow[0][c] = st.residualCol[c][0];
+}
+
 double PhylogeneticSignal(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st,
                           const double* const* B, const double* const* Sb, const double* const* Sf) {
   const int mode = in.opt_ro;
@@ -311,11 +321,12 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   if (os) PrintObservedHeader(in, st, *os);
 
   // 8. Rao entropies.
-  RaoIndex_Weight_Matrix(n, s, in.Wadj, in.Sb, st.R.data(), false, in.sqrtDissimOpt_RaoTraits, in.weight_OTUs,
+  const double* const* Wrao = in.Wrao ? in.Wrao : in.Wadj;
+  RaoIndex_Weight_Matrix(n, s, Wrao, in.Sb, st.R.data(), false, in.sqrtDissimOpt_RaoTraits, in.weight_OTUs,
                          in.restrictRaoWithinOpt, st.raoFlag);
   ToColumnAndRow(n, st.R.data(), st.Rcol, st.Rrow);
   if (phylo) {
-    RaoIndex_Weight_Matrix(n, s, in.Wadj, in.Sf, st.Rphyl.data(), in.phylogenyIsDissim, in.sqrtDissimOpt_RaoPhyl,
+    RaoIndex_Weight_Matrix(n, s, Wrao, in.Sf, st.Rphyl.data(), in.phylogenyIsDissim, in.sqrtDissimOpt_RaoPhyl,
                            in.weight_OTUs, in.restrictRaoWithinOpt, st.raoFlag);
     ToColumnAndRow(n, st.Rphyl.data(), st.RphylCol, st.RphylRow);
   }
@@ -324,9 +335,7 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   // there is no slope to fit and the residuals are the centred NNCRD; they are
   // taken directly, which spares a singular regression (and its warning) on
   // every permutation.
-  NNCRD(n, in.DE, st.DX, st.nncrd.data());
   for (int c = 0; c < n; ++c) {
-    st.Vcol[c][0] = st.nncrd[static_cast<std::size_t>(c)];
     int rich = 0;
     if (in.richness) {
       rich = in.richness[c];
@@ -336,13 +345,7 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
     }
     st.richnessCol[c][0] = rich;
   }
-  bool constantRichness = true;
-  for (int c = 1; c < n; ++c) constantRichness = constantRichness && st.richnessCol[c][0] == st.richnessCol[0][0];
-  if (constantRichness)
-    Regression_ResidualsSelect(n, 1, 0, st.Vcol, st.richnessCol, st.residualCol, nullptr);
-  else
-    Regression_ResidualsSelect(n, 1, 1, st.Vcol, st.richnessCol, st.residualCol, nullptr);
-  for (int c = 0; c < n; ++c) st.Vcol[c][0] = st.Vrow[0][c] = st.residualCol[c][0];
+  NNCRDResiduals(in, st);
 
   // 10. Resemblances of the diversity descriptors.
   if (withD) {

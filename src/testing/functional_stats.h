@@ -95,6 +95,12 @@ void PrepareFunctionalPhylStats(const PermTest_FunctionalPhyl_Correl_Input& inpu
 // error and aborts the analysis with code 1. Returns 1.
 int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, FunctionalPhyl_Stats_Lib_Input* stats);
 
+// The NNCRD of every community from in.DE and st.DX into st.nncrd, and its
+// residuals on the richness in st.richnessCol into st.Vcol and st.Vrow. With
+// a constant richness there is no slope to fit and the residuals are the
+// centred NNCRD, which spares a singular regression (and its warning).
+void NNCRDResiduals(const PermTest_FunctionalPhyl_Correl_Input& in, FunctionalPhyl_Stats_Lib_Input& st);
+
 // r(BF): the trait matrix B (and its similarity Sb) against the phylogeny
 // (scores of the input and similarity Sf), in the statistic of the input's
 // mode. Uses st.Bnorm as working space.

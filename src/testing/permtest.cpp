@@ -80,6 +80,14 @@ class FunctionalNullWorker : public NullWorker {
       recBoot_.E = Eb_;
       recBoot_.DE = DEb_;
       recBoot_.DY = in.DY ? DYb_.ptr() : nullptr;
+      if (in.Wrao) {
+        Wraob_.Resize(n, s);
+        recBoot_.Wrao = Wraob_;
+      }
+      if (in.richness) {
+        richB_.assign(static_cast<std::size_t>(n), 0);
+        recBoot_.richness = richB_.data();
+      }
       PrepareFunctionalPhylStats(recBoot_, bootSt_);
     }
     if (sh.taxa) {
@@ -102,31 +110,29 @@ class FunctionalNullWorker : public NullWorker {
   void Evaluate(const IterationDraw& d, double* values, double* bootValues, std::ostream* text) override {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int n = in.ncsm, s = in.nOTUs;
-    const PermTest_FunctionalPhyl_Correl_Input* iterIn = &in;
-    const FunctionalPhyl_Stats_Lib_Input* iterObs = &sh_.obs;
     if (text) Print(*text, "\n\nITERATION\t%d\n", d.iteration);
 
     if (d.boot != nullptr) {
       // The iteration works on a bootstrap sample of the communities.
       GetData(n, n, s, nullptr, in.W, Wb_, d.boot, 0);
       GetData(n, n, s, nullptr, in.Wadj, Wadjb_, d.boot, 0);
+      if (in.Wrao) GetData(n, n, s, nullptr, in.Wrao, Wraob_, d.boot, 0);
       if (in.Y) GetData(n, n, s, nullptr, in.Y, Yb_, d.boot, 0);
       GetData(n, n, in.nEnv, nullptr, in.E, Eb_, d.boot, 0);
       PermuteBoth(n, d.boot, in.DE, DEb_);
       if (in.DY) PermuteBoth(n, d.boot, in.DY, DYb_);
+      // The NNCRD residuals are taken on the richness of the drawn communities.
+      if (in.richness)
+        for (int i = 0; i < n; ++i) richB_[static_cast<std::size_t>(i)] = in.richness[d.boot[i] - 1];
       recBoot_.printIntermediate = in.printIntermediate && text != nullptr;
       recBoot_.rndDataFile = text;
       FunctionalPhyl_Stats_Lib(&recBoot_, &bootSt_);
       for (int row = 0; row < kNumPermStats; ++row) bootValues[row] = bootSt_[kNullRowStat[row]];
       LinearModelValues(in, bootSt_, bootValues + kTableRows);
-      iterIn = &recBoot_;
-      iterObs = &bootSt_;
-      recNull_.W = recBoot_.W;
-      recNull_.Wadj = recBoot_.Wadj;
-      recNull_.Y = recBoot_.Y;
-      recNull_.E = recBoot_.E;
-      recNull_.DE = recBoot_.DE;
-      recNull_.DY = recBoot_.DY;
+      // The sample gives the limits of the observed value only. The null
+      // model stays on the observed communities: null values drawn from
+      // samples with repeated communities are not comparable with the
+      // observed value, and no P-value would keep its level.
     }
 
     double nullBF = 0;
@@ -145,19 +151,19 @@ class FunctionalNullWorker : public NullWorker {
       if (in.includePhylogeny && in.opt_ro >= kModeMantel && in.opt_ro <= kModeRV)
         nullBF = PhylogeneticSignal(recNull_, nullSt_, Bp_, Sbp_, in.Sf);
     } else {
-      PermuteSiteDescriptors(*iterIn, d.perm, *iterObs, nullSt_);
-      nullBF = (*iterObs)[kS_BF];
-      NullLinearModels(*iterIn, nullSt_);
+      PermuteSiteDescriptors(in, d.perm, sh_.obs, nullSt_);
+      nullBF = sh_.obs[kS_BF];
+      NullLinearModels(in, nullSt_);
     }
     if (sh_.taxa && !sh_.separateCov) {
       r_ = nullSt_.stat;  // the observed formulas on the null data
       r_[kS_BF] = nullBF;
     } else
-      NullCorrelations(*iterIn, nullSt_, sh_.separateCov ? *iterObs : nullSt_, sh_.separateCov, nullBF, r_);
+      NullCorrelations(in, nullSt_, sh_.separateCov ? sh_.obs : nullSt_, sh_.separateCov, nullBF, r_);
 
     StoreNullValues(r_, sh_.nLinear, values);
     LinearModelValues(in, nullSt_, values + kTableRows);
-    if (text) WriteMatrices(*iterIn, d, *text);
+    if (text) WriteMatrices(in, d, *text);
   }
 
   void Report(int iteration, const double* values, const PermutationTotals& totals, const std::string& evaluated,
@@ -332,7 +338,8 @@ class FunctionalNullWorker : public NullWorker {
 
   const Shared& sh_;
   PermTest_FunctionalPhyl_Correl_Input recBoot_, recNull_;
-  Matrix<double> Wb_, Wadjb_, Yb_, Eb_, DEb_, DYb_;
+  Matrix<double> Wb_, Wadjb_, Wraob_, Yb_, Eb_, DEb_, DYb_;
+  std::vector<int> richB_;
   Matrix<double> Bp_, Up_, Qp_, Sbp_, Sfp_;
   FunctionalPhyl_Stats_Lib_Input bootSt_, nullSt_;
   std::array<double, kNumFunctionalStats> r_{};
@@ -456,6 +463,14 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
     in.llStat[static_cast<std::size_t>(b)] = s.ll;
     in.ulStat[static_cast<std::size_t>(b)] = s.ul;
     in.asymProbStat[static_cast<std::size_t>(b)] = s.asymP;
+    const bool tested = IsTestedByNullModel(in, a);
+    in.tested[static_cast<std::size_t>(a)] = tested;
+    if (!tested) {
+      in.probStat[static_cast<std::size_t>(a)] = 0.0;
+      in.sesStat[static_cast<std::size_t>(b)] = in.expStat[static_cast<std::size_t>(b)] = 0.0;
+      in.llStat[static_cast<std::size_t>(b)] = in.ulStat[static_cast<std::size_t>(b)] = 0.0;
+      in.asymProbStat[static_cast<std::size_t>(b)] = 0.0;
+    }
   }
 
   // Linear-model results into the caller's vectors.

@@ -82,7 +82,7 @@ void PermutationTotals::Reset(int niterIn, int rows, const std::vector<TestedQua
   niter = niterIn;
   tableRows = rows;
   quantities = q;
-  for (TestedQuantity& t : quantities) t.observed = FiniteOrZero(t.observed);
+  for (TestedQuantity& t : quantities) t.observed = CountableOrZero(t.observed);
   const std::size_t n = quantities.size();
   count.assign(n, 1.0);
   sum.assign(n, 0.0);
@@ -99,7 +99,7 @@ void PermutationTotals::Reset(int niterIn, int rows, const std::vector<TestedQua
 
 void PermutationTotals::Add(int iteration, const double* nullValues, const double* bootValues) {
   for (std::size_t q = 0; q < quantities.size(); ++q) {
-    const double v = FiniteOrZero(nullValues[q]);
+    const double v = CountableOrZero(nullValues[q]);
     const TestedQuantity& t = quantities[q];
     if (IsLargerThanOrEqual(v, t.observed, 1, t.rule == CountRule::kAbsolute)) count[q] += 1.0;
     sum[q] += v;

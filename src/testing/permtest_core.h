@@ -142,7 +142,7 @@ struct PermutationTotals {
   Matrix<double> bootTable;  // same shape, only with bootstrap
 
   void Reset(int niterIn, int rows, const std::vector<TestedQuantity>& q, bool bootstrap);
-  // Counts one iteration's values. A value that is not finite enters as 0.
+  // Counts one iteration's values. A NaN enters as 0, an infinity as itself.
   void Add(int iteration, const double* nullValues, const double* bootValues);
 };
 
@@ -165,5 +165,8 @@ void RunPermutations(RandomGenerator& rng, NullModelDrawer& drawer, const Worker
 
 // A value fit to be counted: non-finite values become 0.
 inline double FiniteOrZero(double v) { return std::isfinite(v) ? v : 0.0; }
+// A value fit to be compared: a NaN becomes 0, while an infinity (a pseudo-F
+// of groups without variation within them) stays larger than every finite value.
+inline double CountableOrZero(double v) { return std::isnan(v) ? 0.0 : v; }
 
 }  // namespace kalios

@@ -680,6 +680,7 @@ class FastMantelWorker : public NullWorker {
         k += Z(n - i - 1);
       }
     }
+    ExactNearDistances(n, perm, dx);
     // NNCRD of X referenced on E: each community's mean distance to its
     // nearest neighbours on E (fixed, found once), in their order.
     for (int i = 0; i < n; ++i) {
@@ -745,6 +746,51 @@ class FastMantelWorker : public NullWorker {
     // Row i of the upper triangle starts after i rows of n - 1, n - 2, ...
     // pairs.
     return Z(i) * Z(2 * n - i - 1) / 2 + Z(j - i - 1);
+  }
+
+  // g_ii + g_jj - 2 g_ij cancels the leading digits of nearly equal rows of
+  // X (near-identical communities with large abundances): a squared distance
+  // below kCancel of g_ii + g_jj keeps too few of them. Those distances are
+  // taken from the rows of X themselves, X = W_p U formed for the
+  // communities concerned only, so that both routes agree to 1e-9.
+  static constexpr double kCancel = 1e-4;
+
+  void ExactNearDistances(int n, const int* perm, Packed& dx) {
+    const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
+    const int k = in.nTypes;
+    bool any = false;
+    std::size_t t = 0;
+    for (int i = 0; i < n; ++i)
+      for (int j = i + 1; j < n; ++j, ++t) {
+        const double d = dx.c[t];
+        if (!(d * d >= kCancel * (diag_[Z(i)] + diag_[Z(j)]))) {
+          if (!any) {
+            xRow_.Resize(n, k);
+            xDone_.assign(Z(n), 0);
+            any = true;
+          }
+          const double* xi = XRow(i, perm);
+          const double* xj = XRow(j, perm);
+          double sum = 0.0;
+          for (int c = 0; c < k; ++c) sum += (xi[c] - xj[c]) * (xi[c] - xj[c]);
+          dx.c[t] = std::sqrt(sum);
+        }
+      }
+  }
+
+  const double* XRow(int c, const int* perm) {
+    double* x = xRow_[c];
+    if (xDone_[Z(c)]) return x;
+    const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
+    const int k = in.nTypes;
+    std::fill(x, x + k, 0.0);
+    for (int t = sh_.wStart[Z(c)]; t < sh_.wStart[Z(c) + 1]; ++t) {
+      const double w = sh_.wVal[Z(t)];
+      const double* u = in.U[perm[sh_.wIdx[Z(t)]] - 1];
+      for (int q = 0; q < k; ++q) x[q] += w * u[q];
+    }
+    xDone_[Z(c)] = 1;
+    return x;
   }
 
   // The whole symmetric matrix from its packed values (before centring).
@@ -859,6 +905,8 @@ class FastMantelWorker : public NullWorker {
   std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
   Matrix<double> H_, G_;
+  Matrix<double> xRow_;      // rows of X formed for the exact distances
+  std::vector<int> xDone_;   // per community: its row of xRow_ is formed
   Panels Ht_;
   std::vector<double> diag_, qb_, tt_, tz_;
   std::vector<int> off_, offA_, pb_;
@@ -872,6 +920,8 @@ bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in) {
   const int n = in.ncsm, s = in.nOTUs;
   if (in.opt_ro != kModeMantel || (in.opt_MatrixCorr != 'm' && in.opt_MatrixCorr != 'r')) return false;
   if (in.optTaxaSiteShuffle == 's' || in.doBootstrapOpt || in.includePhylogeny || in.printIntermediate) return false;
+  // The Rao entropies are taken from Wadj's communities.
+  if (in.Wrao && in.Wrao != in.Wadj) return false;
   if (TranslateReseOpt_KALIOS_PLOVEN(in.rese_opt) != 3 || in.rese_opt < 1) return false;
   if (n < 1 || s < 1) return false;
   if (AnyMissing(n, s, in.W) || AnyMissing(n, s, in.Wadj) || AnyMissing(s, in.nch, in.B) ||

@@ -23,7 +23,8 @@ namespace kalios {
 
 // True when the record's options and data allow the fast route: mode 1 with
 // the Mantel or Rd statistic, taxa shuffle, Euclidean distances between
-// communities for X, no phylogeny, no bootstrap, no intermediate results, no
+// communities for X, no phylogeny, no bootstrap, no intermediate results, the
+// Rao entropies on Wadj, no
 // missing values in W, Wadj, B, U and Sb, a symmetric Sb, every OTU weight 1
 // and no empty community.
 bool FastMantelApplies(const PermTest_FunctionalPhyl_Correl_Input& in);

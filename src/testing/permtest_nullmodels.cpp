@@ -36,7 +36,6 @@ void PermuteSiteDescriptors(const PermTest_FunctionalPhyl_Correl_Input& in, cons
   PermuteBoth(n, list, obs.DT, nul.DT);
   PermuteBoth(n, list, obs.DX, nul.DX);
   PermuteBoth(n, list, obs.DR, nul.DR);
-  PermuteBoth(n, list, obs.DV, nul.DV);
   if (phylo) {
     PermuteRows(n, in.nTaxa, list, obs.P, nul.P);
     PermuteBoth(n, list, obs.DP, nul.DP);
@@ -49,13 +48,28 @@ void PermuteSiteDescriptors(const PermTest_FunctionalPhyl_Correl_Input& in, cons
     nul.Rcol[i][0] = nul.Rrow[0][i] = obs.R[uk];
     nul.Rphyl[ui] = obs.Rphyl[uk];
     nul.RphylCol[i][0] = nul.RphylRow[0][i] = obs.Rphyl[uk];
-    nul.nncrd[ui] = obs.nncrd[uk];
-    nul.Vcol[i][0] = nul.Vrow[0][i] = obs.Vcol[k][0];
+    nul.richnessCol[i][0] = obs.richnessCol[k][0];
   }
+  // The NNCRD refers X to E: shuffling it against E would break its own tie
+  // to E, not the tie under test. The permuted X is referred to the fixed E
+  // instead, its richness going with it.
+  NNCRDResiduals(in, nul);
+  ResemblanceLib(n, 1, nul.Vcol, nul.DV, 1, 2, nullptr, 0.0, 0.0, 1, false);
   for (int k = 0; k < in.nEnv; ++k)
     for (int c = 0; c < n; ++c) nul.factorPartitions[k][c] = obs.factorPartitions[k][c];
   nul.nExtraCols = obs.nExtraCols;
   nul.reseCodeX = obs.reseCodeX;
+}
+
+bool IsTestedByNullModel(const PermTest_FunctionalPhyl_Correl_Input& in, int a) {
+  if (in.optTaxaSiteShuffle != 's') return true;
+  switch (a) {
+    case kA_TY: case kA_XY: case kA_XY_T: case kA_XY_TR: case kA_RY: case kA_VY:
+    case kA_BF: case kA_PT: case kA_PX: case kA_PX_T:
+      return false;
+    default:
+      return true;
+  }
 }
 
 void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& nul,
@@ -94,15 +108,20 @@ void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const Func
   set(kS_VE, mcl(1, nEnv, nul.Vcol, in.E, nul.DV, in.DE));
   set(kS_VY, mcl(1, s, nul.Vcol, in.Y, nul.DV, in.DY));
   set(kS_BF, nullBF);
-  double xnPc = 0, tnPc = 0;
+  double xnPc = 0, tnPc = 0, pnXc = 0, pnTc = 0;
   if (phylo) {
     set(kS_FE, mcl(1, nEnv, nul.RphylCol, in.E, nul.DRaoPhyl, in.DE));
     set(kS_PE, mcl(nTaxa, nEnv, nul.P, in.E, nul.DP, in.DE));
-    set(kS_PT, mcl(nTaxa, nch, nul.P, cov.T, nul.DP, cov.DT));
-    set(kS_PX, mcl(nTaxa, nTypes, nul.P, cov.X, nul.DP, cov.DX));
+    // r(PT) and r(PX) are not partial: both matrices come from the same
+    // permutation whatever the partial statistics keep observed.
+    set(kS_PT, mcl(nTaxa, nch, nul.P, nul.T, nul.DP, nul.DT));
+    set(kS_PX, mcl(nTaxa, nTypes, nul.P, nul.X, nul.DP, nul.DX));
     // Null X and T against the covariate P, in the argument order of r(PX) and r(PT).
     xnPc = separateCov ? mcl(nTaxa, nTypes, cov.P, nul.X, cov.DP, nul.DX) : get(kS_PX);
     tnPc = separateCov ? mcl(nTaxa, nch, cov.P, nul.T, cov.DP, nul.DT) : get(kS_PT);
+    // Null P against the covariates X and T, for the partials of P.
+    pnXc = separateCov ? mcl(nTaxa, nTypes, nul.P, cov.X, nul.DP, cov.DX) : get(kS_PX);
+    pnTc = separateCov ? mcl(nTaxa, nch, nul.P, cov.T, nul.DP, cov.DT) : get(kS_PT);
   }
 
   if (firstOrder) {
@@ -118,7 +137,6 @@ void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const Func
     set(kS_TY_R, separateCov ? cov[kS_TY_R] : PartialCorrelation(get(kS_TY), cTR, get(kS_RY)));
     set(kS_XY_TR, PartialCorrelation(get(kS_XY_R), get(kS_XT_R), get(kS_TY_R)));
     if (phylo) {
-      const double pnXc = get(kS_PX), pnTc = get(kS_PT);
       set(kS_PX_T, PartialCorrelation(pnXc, c(kS_XT), pnTc));
       set(kS_PE_X, PartialCorrelation(get(kS_PE), pnXc, c(kS_XE)));
       set(kS_PE_T, PartialCorrelation(get(kS_PE), pnTc, c(kS_TE)));

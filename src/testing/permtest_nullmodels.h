@@ -25,9 +25,17 @@ void PermuteBoth(int n, const int* list, const double* const* src, double** dest
 
 // The null descriptors of a site shuffle: every community descriptor of obs
 // (and its resemblances between communities) in list order, into nul (which
-// must have been prepared for the same input).
+// must have been prepared for the same input); the NNCRD alone is computed
+// again, from the permuted X against the fixed E.
 void PermuteSiteDescriptors(const PermTest_FunctionalPhyl_Correl_Input& in, const int* list,
                             const FunctionalPhyl_Stats_Lib_Input& obs, FunctionalPhyl_Stats_Lib_Input& nul);
+
+// Whether the null model of the record can test the statistic at position a
+// of order A. The site shuffle moves the community descriptors against E
+// only: statistics between two descriptors of the same composition (T, X, P,
+// R, V against Y or each other) and the phylogenetic signal of the OTUs are
+// either left unchanged by it or lose a tie to W that is not the one tested.
+bool IsTestedByNullModel(const PermTest_FunctionalPhyl_Correl_Input& in, int a);
 
 // The correlation statistics (modes 1 to 3) of one iteration into r (indexed
 // by FunctionalStat). The first matrix of every statistic comes from nul; the

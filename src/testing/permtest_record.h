@@ -140,10 +140,17 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   double** DY = nullptr;           // ncsm x ncsm
   double** W = nullptr;            // ncsm x nOTUs
   double** Wadj = nullptr;         // ncsm x nOTUs, the W used for T and the Rao entropies
+  // ncsm x nOTUs, the W of the Rao entropies when it is not Wadj (null: Wadj).
+  double** Wrao = nullptr;
   double** Y = nullptr;            // ncsm x nOTUs, Beals-smoothed
 
   std::array<double, kNumObsStats> obsStat{};    // order A
   std::array<double, kNumPermStats> probStat{};  // order A
+  // Order A: false for a statistic that the null model cannot test (the site
+  // shuffle leaves it unchanged, or breaks a tie to W that is not the one
+  // tested); its P, SES, E, limits and asymmetry-based P are then 0 and mean
+  // nothing.
+  std::array<bool, kNumPermStats> tested{};
 
   // Regression mode (opt_ro 4); responses are the nch traits then R (and Rphyl).
   double* rsqRegr = nullptr;         // per response

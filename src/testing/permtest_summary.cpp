@@ -8,6 +8,14 @@
 
 namespace kalios {
 
+namespace {
+
+// Null values that differ only by rounding (a spread below 1e-12 of the
+// size of their centre) have no scale to measure an effect by.
+bool HasSpread(double spread, double centre) { return spread > kSpreadNoise * std::fabs(centre); }
+
+}  // namespace
+
 void SummarizeTableRow(int niter, int m, double* row, double observed, int tailOption) {
   double* out = row + niter;
   std::fill(out, out + 8, 0.0);
@@ -37,7 +45,7 @@ void ParametricSES(double observed, double sumSquares, double sum, int m, double
   // The one-pass variance of equal values need not come out as exactly 0, so
   // a constant distribution is recognised by its extremes.
   const double var = std::max(0.0, (sumSquares - sum * sum / m) / (m - 1));
-  if (minimum == maximum || !(var > 0)) {
+  if (minimum == maximum || !(var > 0) || !HasSpread(std::sqrt(var), mean)) {
     *expected = observed;
     return;
   }
@@ -53,7 +61,7 @@ void NonParametricSES(const double* row, int niter, int m, double observed, doub
   const double hi = row[niter + kColQ84135];
   *expected = median;
   if (m < 2) return;
-  if (!(hi - lo > 0)) {
+  if (!(hi - lo > 0) || !HasSpread(hi - lo, median)) {
     *expected = observed;
     return;
   }

@@ -34,9 +34,14 @@ struct QuantitySummary {
   double asymP = 0;
 };
 
+// Relative spread of null values (to the size of their centre) below which
+// they are taken as equal.
+inline constexpr double kSpreadNoise = 1e-12;
+
 // Parametric SES and expected value from the running sums of m null values.
-// A null distribution without spread (every null value equal, or a variance
-// that is not positive) has no scale: SES 0 and the observed value as its
+// A null distribution without spread (every null value equal, a variance that
+// is not positive, or a standard deviation below kSpreadNoise of the size of
+// the mean) has no scale: SES 0 and the observed value as its
 // expected value. With m = 1 the SES is 0 and the expected value the null one;
 // with m < 1 both are 0.
 void ParametricSES(double observed, double sumSquares, double sum, int m, double minimum, double maximum,

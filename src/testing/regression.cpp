@@ -36,13 +36,65 @@ void MeanFit(int n, int p, int q, const std::vector<double>& meanY, double** coe
   }
 }
 
+bool RowComplete(int q, const double* x) {
+  for (int k = 0; k < q; ++k)
+    if (!IsPresent(x[k])) return false;
+  return true;
+}
+
+bool AnyMissing(int n, int c, const double* const* A) {
+  for (int i = 0; i < n; ++i)
+    if (!RowComplete(c, A[i])) return true;
+  return false;
+}
+
 }  // namespace
 
+int CompleteCases(int n, int q, const double* const* X, const double* const* Y, int j) {
+  int m = 0;
+  for (int i = 0; i < n; ++i)
+    if (IsPresent(Y[i][j]) && RowComplete(q, X[i])) ++m;
+  return m;
+}
+
 int regression(int n, int p, int q, const double* const* Y, const double* const* X, double** coef,
-               double* intercept, double** predicted, double* rsq, double* totalSS, bool /*report*/,
-               std::ostream* /*stream*/, int /*language*/, bool /*detail*/) {
+               double* intercept, double** predicted, double* rsq, double* totalSS, bool report,
+               std::ostream* stream, int language, bool detail) {
   if (n <= 0 || p <= 0) return 1;
   if (q < 0) q = 0;
+  if (AnyMissing(n, p, Y) || AnyMissing(n, q, X)) {
+    // Each response is fitted on its complete cases alone: a mean taken over
+    // other rows than the cross products would mix two samples.
+    bool ok = true;
+    Matrix<double> Ys(n, 1), Xs(n, q), cj(q, 1), pj(n, 1);
+    for (int j = 0; j < p; ++j) {
+      int m = 0;
+      for (int i = 0; i < n; ++i) {
+        if (!IsPresent(Y[i][j]) || !RowComplete(q, X[i])) continue;
+        Ys[m][0] = Y[i][j];
+        for (int k = 0; k < q; ++k) Xs[m][k] = X[i][k];
+        ++m;
+      }
+      double ic = 0.0, r2 = 0.0, ss = 0.0;
+      cj.Fill(0.0);
+      if (m > 0)
+        ok = regression(m, 1, q, Ys, Xs, cj, &ic, pj, &r2, &ss, report, stream, language, detail) && ok;
+      for (int k = 0; k < q; ++k) coef[k][j] = cj[k][0];
+      intercept[j] = ic;
+      rsq[j] = r2;
+      if (totalSS) totalSS[j] = ss;
+      for (int i = 0; i < n; ++i) {
+        if (!RowComplete(q, X[i])) {
+          predicted[i][j] = kMissingValue;
+          continue;
+        }
+        double v = ic;
+        for (int k = 0; k < q; ++k) v += cj[k][0] * X[i][k];
+        predicted[i][j] = v;
+      }
+    }
+    return ok ? 1 : 0;
+  }
   std::vector<double> meanY(static_cast<std::size_t>(p)), meanX(static_cast<std::size_t>(q));
   for (int j = 0; j < p; ++j) meanY[static_cast<std::size_t>(j)] = ColMeanMV(n, Y, j);
   for (int k = 0; k < q; ++k) meanX[static_cast<std::size_t>(k)] = ColMeanMV(n, X, k);
@@ -125,7 +177,8 @@ int Regression_ResidualsSelect(int n, int p, int q, const double* const* Y, cons
   std::vector<double> intercept(static_cast<std::size_t>(p)), rsq(static_cast<std::size_t>(p));
   const int ok = regression(n, p, m, Y, Xs, coef, intercept.data(), predicted, rsq.data());
   for (int i = 0; i < n; ++i)
-    for (int j = 0; j < p; ++j) resid[i][j] = IsPresent(Y[i][j]) ? Y[i][j] - predicted[i][j] : kMissingValue;
+    for (int j = 0; j < p; ++j)
+      resid[i][j] = IsPresent(Y[i][j]) && IsPresent(predicted[i][j]) ? Y[i][j] - predicted[i][j] : kMissingValue;
   return ok;
 }
 

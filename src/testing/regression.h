@@ -4,8 +4,10 @@
 // predictors, on the principal components of the predictors (removing
 // covariates without overfitting), and of one dissimilarity matrix on another.
 //
-// Y is n x p (responses), X is n x q (predictors); -999 marks a missing value
-// and is skipped in the means and cross products.
+// Y is n x p (responses), X is n x q (predictors); -999 marks a missing value.
+// Each response is then fitted on its complete cases (rows where it and every
+// predictor are present); the predictions of rows with a missing predictor
+// are -999.
 //
 // Every routine returns 1 when the fit is sound and 0 when it is not: a
 // singular X'X (collinear predictors; the Gauss-Jordan solver still writes its
@@ -28,6 +30,9 @@ namespace kalios {
 int regression(int n, int p, int q, const double* const* Y, const double* const* X, double** coef,
                double* intercept, double** predicted, double* rsq, double* totalSS, bool report,
                std::ostream* stream, int language, bool detail);
+// Number of complete cases of response j: rows where Y[i][j] and the q
+// predictors of X[i] are all present.
+int CompleteCases(int n, int q, const double* const* X, const double* const* Y, int j);
 // The same without the total sums of squares.
 int regression(int n, int p, int q, const double* const* Y, const double* const* X, double** coef,
                double* intercept, double** predicted, double* rsq);

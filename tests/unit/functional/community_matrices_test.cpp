@@ -182,3 +182,34 @@ TEST(CommunityMatrices, MixedEnvironmentUsesGowerOnlyWithANominalVariable) {
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// E in different units is standardized for the statistics on E itself as it
+// is for the distances (elevation in metres would otherwise decide them);
+// E in the same units stays as it is, and E' always keeps the raw values
+// (the report and the classes of the analysis of variance read them).
+TEST(CommunityMatrices, EnvironmentInDifferentUnitsEntersStandardized) {
+  AnalysisFixture f("small");
+  DataSet& d = f.app.data;
+  ScalingUpState st;
+  BuildEnvironment(d, f.app.prefs, st);
+  for (int j = 0; j < st.e; ++j) {
+    double sum = 0, ss = 0;
+    for (int i = 0; i < st.n; ++i) {
+      sum += st.Etest[i][j];
+      ss += st.Etest[i][j] * st.Etest[i][j];
+      EXPECT_EQ(st.Eprime[i][j], d.env[i][j]);
+    }
+    EXPECT_NEAR(sum, 0.0, 1e-6);
+    EXPECT_NEAR(ss, 1.0, 1e-6);
+  }
+  d.optEnvVarType = 1;
+  ScalingUpState same;
+  BuildEnvironment(d, f.app.prefs, same);
+  EXPECT_TRUE(MatricesClose(same.Etest, same.Eprime, 0.0, 0.0));
+}
+
+}  // namespace
+}  // namespace kalios

@@ -57,7 +57,7 @@ TEST(FunctionalReport, ReferenceRunHasEverySection) {
         "\n\nDiversity using Jost (2006) correction", "PCOA axis 1 of P"})
     EXPECT_TRUE(Has(text, part)) << part;
   for (const char* line : kTLines) EXPECT_TRUE(Has(text, line)) << line;
-  EXPECT_EQ(Count(text, "\nNumber of eigenvalues > 1e-06: \t5"), 3);
+  EXPECT_EQ(Count(text, "\nNumber of eigenvalues > 1e-06 percent of the sum of the positive eigenvalues: \t5"), 3);
   EXPECT_EQ(text.back(), '\n');
   // Nothing but the results file is left in the folder.
   int files = 0;
@@ -130,7 +130,9 @@ TEST(FunctionalReport, SingleTypeEndsAfterTheTraitSection) {
   f.app.data.nGrPoly[0] = 1;
   f.app.prefs.saveRndData = 'y';
   const std::string text = RunAnalysis(f);
-  const std::string end = "\nTraits:\tSLA\theight\twoody\tdispersal\t\n\n";
+  const std::string end =
+      "\nTraits:\tSLA\theight\twoody\tdispersal\t\n\nNo community matrices and no tests: the analysis needs at "
+      "least 2 OTUs in at least 2 types, and 8 OTUs in 1 type were given.\n\n";
   ASSERT_GE(text.size(), end.size());
   EXPECT_EQ(text.substr(text.size() - end.size()), end);
   EXPECT_FALSE(Has(text, "specified types"));
@@ -182,7 +184,7 @@ TEST(FunctionalReport, SiteShuffleAndBootstrapRunsSayHowTheyWereTested) {
   const std::string boot = RunAnalysis(g);
   EXPECT_TRUE(Has(boot, "95% confidence interval of the observed value obtained in 9 bootstrap samples, and "
                         "asymmetry-based P-value.\n"));
-  EXPECT_TRUE(Has(boot, "which was combined with a BOOTSTRAP sample of compositional matrix W"));
+  EXPECT_TRUE(Has(boot, "\nThe confidence limits come from BOOTSTRAP samples of the communities of compositional matrix W"));
   // The ordinations describe the observed communities, as without bootstrap.
   AnalysisFixture h("small");
   const std::string plain = RunAnalysis(h);
@@ -337,18 +339,28 @@ TEST(FunctionalReport, ProcrustesAndRvHeadings) {
   EXPECT_TRUE(Has(pro, "(number of predictors = n/f): 2\n"));
   EXPECT_TRUE(Has(pro, "\nThe statistics shown below are Procrustes correlations (traceW).\nEach statistics"));
   EXPECT_FALSE(Has(pro, "Ordination"));
-  const auto ref = test::LoadJson("small/expected.json");
+  // E of the fixture is quantitative in different units: it enters the
+  // statistics standardized (raw, elevation in metres decided r(TE) alone).
+  const auto reference = [](int option, const std::string& label) {
+    const auto ref = test::LoadLocalJson("congruence/small/expected_" + std::to_string(option) + ".json");
+    for (const auto& e : ref["printed"])
+      if (e["key"] == label) return e["value"].get<double>();
+    return -1.0;
+  };
   const auto stat = [](const std::string& t, const std::string& label) {
     const auto i = t.find(label + "=\t");
     return std::stod(t.substr(i + label.size() + 2));
   };
-  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), ref["opt_ro2"]["r(TE)"].get<double>(), 5e-6);
+  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), reference(2, "Convergence (TCAP): r(TE)"), 5e-6);
+  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), 0.821867, 5e-6);
 
   AnalysisFixture g("small");
   g.app.opts.opt_ro = 3;
   const std::string rv = RunAnalysis(g);
   EXPECT_TRUE(Has(rv, "\nThe statistics shown below are RV coefficients (Escoufier 1973).\n"));
-  EXPECT_NEAR(stat(rv, "Both TCAP and Divergence (TDAP): r(XE)"), ref["opt_ro3"]["r(XE)"].get<double>(), 5e-6);
+  EXPECT_NEAR(stat(rv, "Both TCAP and Divergence (TDAP): r(XE)"),
+              reference(3, "Both TCAP and Divergence (TDAP): r(XE)"), 5e-6);
+  EXPECT_NEAR(stat(rv, "Convergence (TCAP): r(TE)"), reference(3, "Convergence (TCAP): r(TE)"), 5e-6);
 }
 
 // With types grouping OTUs, the table of the X ordination against the
@@ -393,6 +405,57 @@ TEST(FunctionalReport, ExcludedOtusPartitionAndRestrictedPermutationsAreDescribe
   EXPECT_TRUE(Has(text, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for 8 OTUs:\t"
                         "1\t1\t1\t1\t2\t2\t2\t2\t\n"));
   EXPECT_FALSE(Has(text, "All OTUs were equally considered"));
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+std::string LineAfter(const std::string& text, const std::string& heading) {
+  const auto i = text.find(heading);
+  if (i == std::string::npos) return "(no " + heading + ")";
+  const auto b = i + heading.size();
+  return text.substr(b, text.find('\n', b) - b);
+}
+
+// The quantitative component of the data partition (deviations from the mean
+// abundance, negative as often as positive) gave negative Gini-Simpson and
+// Rao values: the diversity measures and the Rao entropies of the tests keep
+// the relative abundances, while T and X take the component.
+TEST(FunctionalReport, QuantitativeComponentKeepsDiversityDefined) {
+  AnalysisFixture a("small"), b("small");
+  b.app.opts.partOpt = 1;
+  const std::string plain = RunAnalysis(a), quant = RunAnalysis(b);
+  for (const char* heading :
+       {"similarities):\n", "between OTUs (Rf):\n", "(FR = D-Rf):\n", "[D= 1-S] between OTUs:\n"}) {
+    EXPECT_EQ(LineAfter(quant, heading), LineAfter(plain, heading)) << heading;
+    EXPECT_EQ(LineAfter(quant, heading).find('-'), std::string::npos) << heading;
+  }
+  EXPECT_TRUE(Has(quant, "the quantitative component of the data partition holds negative values"));
+  EXPECT_FALSE(Has(plain, "quantitative component of the data partition holds"));
+  const auto value = [](const std::string& t, const std::string& label) {
+    return std::stod(t.substr(t.find(label + "=\t") + label.size() + 2));
+  };
+  const std::string re = "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)";
+  EXPECT_EQ(value(quant, re), value(plain, re));
+  EXPECT_NE(value(quant, "Convergence (TCAP): r(TE)"), value(plain, "Convergence (TCAP): r(TE)"));
+}
+
+// Headings true of what they head: community labels kept apart, the
+// transformation of phylogenetic similarities as the preference sets it.
+TEST(FunctionalReport, HeadingsSayWhatTheyHead) {
+  AnalysisFixture a("small");
+  a.app.prefs.sqrtDissimOpt_RaoPhyl = false;
+  const std::string text = RunAnalysis(a);
+  EXPECT_TRUE(Has(text, "Community labels: site01\tsite02\tsite03\tsite04\tsite05\tsite06\t\n"));
+  EXPECT_TRUE(Has(text, "Rao entropy based on phylogeny computed on square root transformed dissimilarities? not\n"));
+  EXPECT_TRUE(Has(text, "obtained by transformation of input similarities [D= 1-S] between OTUs:\n"));
+  EXPECT_FALSE(Has(text, "sqrt(1-S)"));
+  AnalysisFixture b("small");
+  b.app.prefs.sqrtDissimOpt_RaoPhyl = true;
+  EXPECT_TRUE(Has(RunAnalysis(b), "obtained by transformation of input similarities [D= sqrt(1-S)] between OTUs:\n"));
 }
 
 }  // namespace

@@ -140,31 +140,29 @@ TEST_F(SettingsDialogue, BootstrapIsNeverKeptWithAnalysisOfVariance) {
   EXPECT_EQ(opts_.opt_ro, 5);
   EXPECT_EQ(opts_.rese_opt, 10);
   EXPECT_FALSE(opts_.doBootstrapOpt);
+  EXPECT_NE(out_.find("\nThe analysis of variance is tested without bootstrap resampling.\n"), std::string::npos);
 
-  // After an analysis of variance the question is not asked at all.
-  s.permutations = "99 t 0\n";
+  // After an analysis of variance the question is asked again: this
+  // analysis' statistic is not known yet.
+  data_.temEnvQuant = 1;
+  data_.temEnvQual = 0;
   s.congruence = "1 6 r y\n";
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
-  EXPECT_EQ(out_.find("Bootstrap"), std::string::npos);
-  EXPECT_FALSE(opts_.doBootstrapOpt);
-
-  // With another statistic a 'y' is kept.
-  s.permutations = "99 t 0 y\n";
-  Run(s.Text());
+  EXPECT_NE(out_.find("Bootstrap resampling of communities: y/n "), std::string::npos);
   EXPECT_TRUE(opts_.doBootstrapOpt);
   EXPECT_EQ(opts_.opt_MatrixCorr, 'r');
   EXPECT_TRUE(opts_.squareDistMatrixOpt);
 }
 
-TEST_F(SettingsDialogue, CongruenceMenuRepeatsWhenStatisticDoesNotFitE) {
+TEST_F(SettingsDialogue, CongruenceMenuSaysWhyAStatisticDoesNotFit) {
   data_.temEnvQual = 1;  // E holds a nominal variable as well as a quantitative one
   Script s;
   s.congruence = "4 2 3 5 1 6 m\n";
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
   EXPECT_EQ(Occurrences(out_, "\nMeasuring congruence using\n"), 5);
-  EXPECT_EQ(err_, "");  // asked again without a message
+  EXPECT_EQ(Occurrences(err_, "\nMatrix E contains nominal and quantitative variables: choose 1.\n"), 4);
   EXPECT_EQ(opts_.opt_ro, 1);
 
   // A purely quantitative E takes 2, 3 and 4 at once.
@@ -175,6 +173,28 @@ TEST_F(SettingsDialogue, CongruenceMenuRepeatsWhenStatisticDoesNotFitE) {
   EXPECT_EQ(Occurrences(out_, "\nMeasuring congruence using\n"), 1);
   EXPECT_NE(out_.find("  4 linear regression"), std::string::npos);
   EXPECT_EQ(opts_.opt_ro, 4);
+  EXPECT_EQ(err_, "");
+
+  // Without ecological variables regression and analysis of variance have
+  // nothing to print: refused with the reason (no selection question follows).
+  data_.nenv = 0;
+  data_.temEnvQuant = 0;
+  data_.eVarSelect.clear();
+  s.congruence = "4 5 3\n";
+  s.variables = "";
+  Run(s.Text());
+  EXPECT_EQ(in_left_, "END");
+  EXPECT_EQ(Occurrences(err_, "need ecological variables (matrix E)"), 2);
+  EXPECT_EQ(opts_.opt_ro, 3);
+}
+
+TEST_F(SettingsDialogue, ResemblanceAcceptsOnlyWhatTheMenuShows) {
+  Script s;
+  s.congruence = "1 7 9 8 10 m\n";
+  Run(s.Text());
+  EXPECT_EQ(in_left_, "END");
+  EXPECT_EQ(opts_.rese_opt, 10);
+  EXPECT_EQ(Occurrences(err_, "Incorrect input"), 3);
 }
 
 TEST_F(SettingsDialogue, SkippedQuestionsKeepPreviousValues) {
@@ -193,7 +213,9 @@ TEST_F(SettingsDialogue, SkippedQuestionsKeepPreviousValues) {
   EXPECT_EQ(opts_.opt_ro, 2);
   EXPECT_EQ(opts_.fuzzy, 0);
   EXPECT_EQ(opts_.fuzziness, 2.5);
-  EXPECT_EQ(opts_.rese_opt, 9);
+  // Procrustes prints nothing that depends on the resemblance between
+  // communities; a defined one is set without a question.
+  EXPECT_EQ(opts_.rese_opt, 6);
   EXPECT_EQ(opts_.opt_MatrixCorr, 'r');
   EXPECT_TRUE(opts_.squareDistMatrixOpt);
   EXPECT_EQ(opts_.whichObj, 0);
@@ -201,10 +223,10 @@ TEST_F(SettingsDialogue, SkippedQuestionsKeepPreviousValues) {
 
   // An analysis of variance asks the resemblance but keeps the matrix correlation options.
   data_.temEnvQuant = 0;
-  s.congruence = "5 7\n";
+  s.congruence = "5 10\n";
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
-  EXPECT_EQ(opts_.rese_opt, 7);
+  EXPECT_EQ(opts_.rese_opt, 10);
   EXPECT_EQ(opts_.whichObj, 'r');
   EXPECT_EQ(opts_.opt_MatrixCorr, 'r');
   EXPECT_TRUE(opts_.squareDistMatrixOpt);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -329,11 +330,17 @@ TEST(PseudoF, TwoGroupsOnALine) {
   // Without the last object: SSt 42 / 3, the second group a singleton.
   const int sel[] = {1, 1, 1, 0};
   EXPECT_CLOSE(PseudoF(4, D, part, sel, false), 13.5 / 0.5);
-  // One level: no between-group variation; every object its own group: no
-  // within-group variation, a degenerate 0 rather than infinity.
+  // One level: no between-group variation, 0. No within-group variation
+  // (every object its own group, or groups of equal objects) separates
+  // perfectly: larger than any finite value, not a 0 that P would call
+  // unremarkable.
   const int one[] = {1, 1, 1, 1}, own[] = {1, 2, 3, 4};
   EXPECT_EQ(PseudoF(4, D, one, nullptr, false), 0.0);
-  EXPECT_EQ(PseudoF(4, D, own, nullptr, false), 0.0);
+  EXPECT_EQ(PseudoF(4, D, own, nullptr, false), std::numeric_limits<double>::infinity());
+  const double twin[4][4] = {{0, 0, 3, 3}, {0, 0, 3, 3}, {3, 3, 0, 1e-9}, {3, 3, 1e-9, 0}};
+  const double* t[4] = {twin[0], twin[1], twin[2], twin[3]};
+  const int pairs[] = {1, 1, 2, 2};
+  EXPECT_EQ(PseudoF(4, t, pairs, nullptr, false), std::numeric_limits<double>::infinity());
 }
 
 TEST(FunctionalStats, DegenerateDataGiveZeroNeverNaN) {

@@ -167,7 +167,7 @@ TEST(RunPermutations, BitIdenticalForEveryThreadCountAndChunk) {
   EXPECT_LT(ref.find("it 9 "), ref.find("it 10 "));
 }
 
-TEST(RunPermutations, CountsTiesAbsoluteValuesAndNeverNonFiniteValues) {
+TEST(RunPermutations, CountsTiesAbsoluteValuesNaNAsZeroAndInfinityAsLargest) {
   const double obs = 0.5;
   const float f = 0.5f;
   const double justBelowInFloat = std::nextafter(f, 0.0f);  // one unit of single precision below
@@ -180,15 +180,17 @@ TEST(RunPermutations, CountsTiesAbsoluteValuesAndNeverNonFiniteValues) {
   PermutationTotals t = RunFake(5, 2, 0, false, nullptr, table, q);
   EXPECT_EQ(t.count[0], 1 + 2);  // the tie within one unit, the value above
   EXPECT_EQ(t.count[1], 1 + 2);  // |-0.6| and |-0.5|
-  EXPECT_EQ(t.count[2], 1 + 1);  // only 0.5; NaN and inf enter as 0
+  // 0.5 and the infinity (a pseudo-F of groups without variation within
+  // them is larger than any finite value); a NaN enters as 0.
+  EXPECT_EQ(t.count[2], 1 + 2);
   EXPECT_EQ(t.nullTable[1][2], 0.0);
-  EXPECT_EQ(t.sum[2], -0.6 + 0.5);
+  EXPECT_EQ(t.sum[2], std::numeric_limits<double>::infinity());
   std::vector<QuantitySummary> s = SummarizePermutations(t, {1, 0}, true);
   for (const QuantitySummary& x : s) {
     EXPECT_TRUE(std::isfinite(x.ses) && std::isfinite(x.expected) && std::isfinite(x.asymP));
   }
   EXPECT_EQ(s[0].p, 3.0 / 5);
-  EXPECT_EQ(s[2].p, 2.0 / 5);
+  EXPECT_EQ(s[2].p, 3.0 / 5);
 }
 
 TEST(Summary, NoPermutationGivesPOneAndZeroSummaries) {
@@ -214,6 +216,22 @@ TEST(Summary, ConstantNullDistributionAndSingleNullValue) {
     for (int k = 0; k < 3; ++k) {
       EXPECT_EQ(s[k].ses, 0.0) << k;
       EXPECT_EQ(s[k].expected, q[k].observed) << k;
+    }
+  }
+  // Equal but for rounding (a spread of a few units in the last place): no
+  // spread either, rather than an SES of rounding noise.
+  std::vector<std::vector<double>> noisy;
+  for (int i = 0; i < 9; ++i) {
+    const double v = 0.3 + (i % 3) * 5.551115123125783e-17;
+    noisy.push_back({v, -v, v});
+  }
+  const std::vector<TestedQuantity> qn = {{0.3, CountRule::kPlain}, {-0.3, CountRule::kPlain}, {0.2, CountRule::kPlain}};
+  for (bool nonPar : {false, true}) {
+    PermutationTotals t = RunFake(10, 1, 0, false, nullptr, noisy, qn);
+    std::vector<QuantitySummary> s = SummarizePermutations(t, {1, 1}, nonPar);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(s[k].ses, 0.0) << k << nonPar;
+      EXPECT_EQ(s[k].expected, qn[k].observed) << k;
     }
   }
   // niter = 2: one null value, no variance: SES 0, E that value.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <sstream>
@@ -11,6 +12,7 @@
 
 #include "numlib/compare.h"
 #include "measures/resemblance.h"
+#include "measures/smoothing.h"
 #include "measures/types.h"
 #include "support/compare.h"
 #include "testing/functional_stats.h"
@@ -195,8 +197,19 @@ TEST(PermTest, SiteAndTaxaShuffleShareObservedValuesButNotNullValues) {
   int differ = 0;
   for (int b = 0; b < kNumPermStats; ++b) differ += t.rec.expStat[b] != s.rec.expStat[b];
   EXPECT_GT(differ, 5);
-  // Under a site shuffle r(BF) never changes: every null value ties.
-  EXPECT_EQ(s.rec.probStat[kA_BF], 1.0);
+  // Under a site shuffle r(BF) never changes, and the statistics between
+  // two descriptors of W lose a tie that is not the one tested: none of them
+  // is tested, while everything against E is.
+  for (int a = 0; a < kNumPermStats; ++a) {
+    EXPECT_TRUE(t.rec.tested[a]) << kPermStatNamesA[a];
+    const bool againstE = a == kA_TE || a == kA_XE || a == kA_XE_T || a == kA_RE || a == kA_XE_TR || a == kA_VE ||
+                          a == kA_FE || a == kA_PE || a == kA_TE_P || a == kA_XE_P || a == kA_XE_TP ||
+                          a == kA_PE_T || a == kA_PE_X;
+    EXPECT_EQ(s.rec.tested[a], againstE) << kPermStatNamesA[a];
+    if (!againstE) {
+      EXPECT_EQ(s.rec.probStat[a], 0.0) << kPermStatNamesA[a];
+    }
+  }
 }
 
 TEST(PermTest, BootstrapLeavesCallerDataAndGivesLimitsAroundTheObservedValue) {
@@ -514,6 +527,145 @@ TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
   d.B[1][0] = 1;
   d.Sb[0][1] += 0.01;  // no longer symmetric
   EXPECT_FALSE(FastMantelApplies(d.rec));
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// Near-identical communities with large raw abundances: the distances of X
+// from the Gram matrix would cancel most of their digits. The fast route must
+// give the general route's statistics to 1e-9 whatever the data.
+TEST(FastMantelWorker, NearlyEqualCommunitiesWithLargeAbundances) {
+  Data d(12, 8, false, 17);
+  RandomGenerator g(2);
+  for (int c = 0; c < d.n; ++c)
+    for (int i = 0; i < d.s; ++i) {
+      const double base = 1e5 * (1 + (i % 4));
+      d.W[c][i] = base + std::floor(g.Uniform() * 3) + (c % 2 ? 1e-3 * c : 0.0);
+    }
+  FunctionalPhyl_Stats_Lib_Input obs;
+  FunctionalPhyl_Stats_Lib(&d.rec, &obs);
+  ASSERT_TRUE(FastMantelApplies(d.rec));
+  FastMantelShared shared(d.rec, obs, false);
+  std::unique_ptr<NullWorker> worker = MakeFastMantelWorker(shared);
+  std::vector<int> identity(static_cast<std::size_t>(d.s));
+  std::iota(identity.begin(), identity.end(), 1);
+  IterationDraw draw;
+  draw.perm = identity.data();
+  draw.permLength = d.s;
+  std::vector<double> values(static_cast<std::size_t>(kNumObsStats + kNumFunctionalStats));
+  worker->Evaluate(draw, values.data(), nullptr, nullptr);
+  const double* r = values.data() + kNumObsStats;
+  for (FunctionalStat k : {kS_XE, kS_XT, kS_XY, kS_XE_T, kS_VE, kS_XR, kS_XE_TR})
+    EXPECT_CLOSE_TOL(r[k], obs[k], 1e-9, 1e-12) << kFunctionalStatNames[k];
+}
+
+// The bootstrap samples take the richness of the drawn communities: a given
+// richness vector and none (counted from the sample's W) agree.
+TEST(PermTest, BootstrapSamplesCarryTheirRichness) {
+  Data a(10, 6, false, 4), b(10, 6, false, 4);
+  for (Data* d : {&a, &b}) {
+    d->rec.doBootstrapOpt = true;
+    d->rec.niter = 40;
+  }
+  b.rec.richness = nullptr;
+  RunTest(a, 9, 2);
+  RunTest(b, 9, 2);
+  for (int k : {kB_VE, kB_VY}) {
+    EXPECT_EQ(a.rec.llStat[k], b.rec.llStat[k]) << kPermStatNamesB[k];
+    EXPECT_EQ(a.rec.ulStat[k], b.rec.ulStat[k]) << kPermStatNamesB[k];
+  }
+}
+
+// Permuting only the first matrix of the partial statistics leaves the
+// non-partial r(PT) and r(PX) with both their null matrices.
+TEST(NullCorrelations, NonPartialPhylogeneticStatisticsTakeBothNullMatrices) {
+  for (int mode : {kModeMantel, kModeRV}) {
+    Data d(9, 6, true, 5);
+    d.rec.opt_ro = mode;
+    FunctionalPhyl_Stats_Lib_Input obs, nul;
+    PermTest_FunctionalPhyl_Correl_Input rec = d.rec;
+    FunctionalPhyl_Stats_Lib(&rec, &obs);
+    Matrix<double> Bp(d.s, d.p), Up(d.s, d.s), Sbp(d.s, d.s), Qp(d.s, 2), Sfp(d.s, d.s);
+    const int list[6] = {3, 1, 2, 6, 4, 5};
+    PermuteRows(d.s, d.p, list, d.B, Bp);
+    PermuteRows(d.s, d.s, list, d.U, Up);
+    PermuteBoth(d.s, list, d.Sb, Sbp);
+    PermuteRows(d.s, 2, list, d.Q, Qp);
+    PermuteBoth(d.s, list, d.Sf, Sfp);
+    PermTest_FunctionalPhyl_Correl_Input pr = rec;
+    pr.B = Bp;
+    pr.U = Up;
+    pr.Sb = Sbp;
+    pr.Q = Qp;
+    pr.Sf = Sfp;
+    FunctionalPhyl_Stats_Lib(&pr, &nul);
+    std::array<double, kNumFunctionalStats> sep{};
+    NullCorrelations(rec, nul, obs, true, nul[kS_BF], sep);
+    EXPECT_CLOSE_TOL(sep[kS_PT], nul[kS_PT], 1e-12, 1e-12) << mode;
+    EXPECT_CLOSE_TOL(sep[kS_PX], nul[kS_PX], 1e-12, 1e-12) << mode;
+    // The partial r(PX.T) keeps the observed X and T.
+    const char opt = mode == kModeRV ? 'v' : 'm';
+    const double pnXo = MatrixCorrelationLib(d.n, 2, d.s, nul.P, obs.X, nul.DP, obs.DX, false, opt);
+    const double pnTo = MatrixCorrelationLib(d.n, 2, d.p, nul.P, obs.T, nul.DP, obs.DT, false, opt);
+    EXPECT_CLOSE(sep[kS_PX_T], PartialCorrelation(pnXo, obs[kS_XT], pnTo)) << mode;
+  }
+}
+
+// Under the site shuffle the NNCRD of the permuted X is referred to the fixed
+// E (it is built on E, and shuffling it against E would break that tie);
+// the identity ordering gives back the observed values.
+TEST(PermuteSiteDescriptors, NNCRDReferredToTheFixedE) {
+  Data d(9, 6, false, 8);
+  FunctionalPhyl_Stats_Lib_Input obs, nul;
+  FunctionalPhyl_Stats_Lib(&d.rec, &obs);
+  PrepareFunctionalPhylStats(d.rec, nul);
+  int list[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  PermuteSiteDescriptors(d.rec, list, obs, nul);
+  for (int c = 0; c < d.n; ++c) EXPECT_CLOSE_TOL(nul.Vcol[c][0], obs.Vcol[c][0], 1e-12, 1e-12);
+  const int perm[9] = {4, 9, 1, 3, 2, 8, 7, 6, 5};
+  PermuteSiteDescriptors(d.rec, perm, obs, nul);
+  std::vector<double> expect(static_cast<std::size_t>(d.n));
+  NNCRD(d.n, d.DE, nul.DX, expect.data());
+  for (int c = 0; c < d.n; ++c) {
+    EXPECT_CLOSE(nul.nncrd[static_cast<std::size_t>(c)], expect[static_cast<std::size_t>(c)]);
+    EXPECT_EQ(nul.richnessCol[c][0], obs.richnessCol[perm[c] - 1][0]);
+    EXPECT_CLOSE_TOL(nul.DV[0][c], std::fabs(nul.Vcol[0][0] - nul.Vcol[c][0]), 1e-12, 1e-12);
+  }
+}
+
+// Groups without variation within them separate perfectly: the observed
+// pseudo-F is infinite and beats every finite null value (P = 1/niter).
+TEST(PermTest, PerfectlySeparatedFactorGetsTheSmallestP) {
+  Data d(12, 6, false, 3);
+  // Two groups of identical communities on the factor.
+  for (int c = 0; c < d.n; ++c) {
+    for (int i = 0; i < d.s; ++i) {
+      d.W[c][i] = d.W[c % 2][i];
+      d.Wadj[c][i] = d.Wadj[c % 2][i];
+    }
+    d.richness[static_cast<std::size_t>(c)] = d.richness[static_cast<std::size_t>(c % 2)];
+    d.E[c][0] = c % 2 + 1;
+    d.E[c][1] = c < 6 ? 1 : 2;
+  }
+  EucliDistMV(d.n, d.e, d.E, d.DE);
+  // Shuffling the sites mixes the groups (a taxa shuffle would keep equal
+  // communities equal, and every null value infinite too).
+  d.rec.optTaxaSiteShuffle = 's';
+  d.rec.opt_ro = kModePseudoF;
+  d.rec.niter = 20;
+  std::vector<double> fx(2), pfx(2), sx(2), ex(2);
+  d.rec.pseudoF_X = fx.data();
+  d.rec.probPseudoF_X = pfx.data();
+  d.rec.sesPseudoF_X = sx.data();
+  d.rec.expPseudoF_X = ex.data();
+  RunTest(d, 3, 1);
+  EXPECT_EQ(fx[0], std::numeric_limits<double>::infinity());
+  EXPECT_EQ(pfx[0], 1.0 / 20);
+  EXPECT_TRUE(std::isfinite(fx[1]));
 }
 
 }  // namespace

@@ -232,3 +232,45 @@ TEST_F(PcaRegression, SelectionAndOtherOptions) {
 
 }  // namespace
 }  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// A missing value in a predictor or a response: each response is fitted on
+// its complete cases (as lm does), not on means and cross products taken over
+// different rows. Here the complete rows lie exactly on y = 2 x1 - x2 + 3,
+// while the rows with a gap would pull any other fit away.
+TEST(Regression, MissingValuesFitTheCompleteCases) {
+  const int n = 8;
+  Matrix<double> X(n, 2), Y(n, 2), coef(2, 2), pred(n, 2), resid(n, 2);
+  for (int i = 0; i < n; ++i) {
+    X[i][0] = i;
+    X[i][1] = (i * 7) % 5;
+    Y[i][0] = 2 * X[i][0] - X[i][1] + 3;
+    Y[i][1] = -X[i][0] + 0.5 * X[i][1];
+  }
+  X[2][1] = -999;
+  Y[2][0] = 100;  // off the line, but its predictor is missing
+  Y[5][1] = -999;
+  Y[6][1] = -999;
+  double intercept[2], rsq[2];
+  EXPECT_EQ(regression(n, 2, 2, Y, X, coef, intercept, pred, rsq), 1);
+  EXPECT_CLOSE(coef[0][0], 2.0);
+  EXPECT_CLOSE(coef[1][0], -1.0);
+  EXPECT_CLOSE(intercept[0], 3.0);
+  EXPECT_CLOSE(rsq[0], 1.0);
+  EXPECT_CLOSE(coef[0][1], -1.0);
+  EXPECT_CLOSE(coef[1][1], 0.5);
+  EXPECT_CLOSE_TOL(intercept[1], 0.0, 1e-9, 1e-12);
+  EXPECT_EQ(pred[2][0], -999.0);
+  EXPECT_CLOSE(pred[5][1], -5.0 + 0.5 * X[5][1]);
+  EXPECT_EQ(CompleteCases(n, 2, X, Y, 0), 7);
+  EXPECT_EQ(CompleteCases(n, 2, X, Y, 1), 5);
+  EXPECT_EQ(Regression_ResidualsSelect(n, 2, 2, Y, X, resid, nullptr), 1);
+  EXPECT_EQ(resid[2][0], -999.0);
+  EXPECT_EQ(resid[5][1], -999.0);
+  EXPECT_CLOSE_TOL(resid[3][0], 0.0, 1e-9, 1e-9);
+}
+
+}  // namespace
+}  // namespace kalios

@@ -15,7 +15,7 @@ def check(workdir, stdout, stderr, status, fixtures):
     assert "Both TCAP and Divergence (TDAP): r(XE)=\t" in results
     assert "Number of iterations for permutation tests: 999\nRandom generator seed: 12345\n" in results
     assert "r(TE)=" not in results  # growth form is a nominal trait
-    assert results.count("\nNumber of eigenvalues > 1e-06: \t") == 3
+    assert results.count("\nNumber of eigenvalues > 1e-06 percent of the sum of the positive eigenvalues: \t") == 3
     lines = open(os.path.join(workdir, "grasslandFormda.txt")).read().split("\n")
     assert lines[1].strip() == "6" and lines[6].strip() == "24" and lines[8].strip() == "30", lines[:9]
     at = lines.index("30 ", 9)  # species names follow the E block

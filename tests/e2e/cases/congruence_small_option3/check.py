@@ -1,0 +1,9 @@
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__import__("inspect").currentframe().f_code.co_filename))), "..", "lib"))
+import congruence  # noqa: E402
+
+
+def check(workdir, stdout, stderr, status, fixtures):
+    congruence.check_run(workdir, stdout, stderr, status, "small", 3, refusals=0)
