@@ -31,14 +31,8 @@ inline ::testing::AssertionResult Close(double a, double b, double rtol = 1e-9, 
 // Path of a reference data set file, e.g. FixturePath("small/expected.json").
 inline std::string FixturePath(const std::string& rel) { return std::string(KALIOS_FIXTURES_DIR) + "/" + rel; }
 
-// Path of a reference file kept with the tests, e.g.
-// LocalFixturePath("congruence/small/expected_2.json").
-inline std::string LocalFixturePath(const std::string& rel) {
-  return std::string(KALIOS_TEST_FIXTURES_DIR) + "/" + rel;
-}
-
 inline nlohmann::json LoadLocalJson(const std::string& rel) {
-  std::ifstream f(LocalFixturePath(rel));
+  std::ifstream f(FixturePath(rel));
   if (!f) throw std::runtime_error("cannot open fixture " + rel);
   return nlohmann::json::parse(f);
 }
