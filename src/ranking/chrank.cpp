@@ -181,4 +181,8 @@ void ChRankLib(int mode, const RankingRunContext& run) {
   file.Commit();
 }
 
+void CheckResultsWritable(Console& con, const std::string& path) { CheckWritable(con, path); }
+
+void ResultsOpenFailed(Console& con, const std::string& path) { OpenFailed(con, path); }
+
 }  // namespace kalios

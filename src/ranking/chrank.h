@@ -22,6 +22,7 @@ struct RankingRunContext {
   std::string sessionName;
   std::string formdaName;
   std::string resultsPath;  // folder + results file name
+  std::string structuresPath;  // the structures file; empty when none is kept
 };
 
 // Runs the search of mode 1..12 and writes its results file, which replaces
@@ -29,5 +30,9 @@ struct RankingRunContext {
 // ends in the file-open abort before the search starts; a community
 // resemblance option that is not defined ends in abort code 1.
 void ChRankLib(int mode, const RankingRunContext& run);
+
+// Ends in the file-open abort unless a results file can be written at path.
+void CheckResultsWritable(Console& con, const std::string& path);
+[[noreturn]] void ResultsOpenFailed(Console& con, const std::string& path);
 
 }  // namespace kalios

@@ -194,6 +194,7 @@ void SubsetEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
     NormalizeColsMV(n, p, T_, T_);
     if (in.opt_ro == 1) EucliDistMV(n, p, T_, DT_);
   }
+  SubsetReady();
   OtuResemblance();
 
   const bool clustering = in.clusMeth != 0;

@@ -6,6 +6,7 @@
 // every working matrix, allocated once.
 #include <cfloat>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "numlib/matrix.h"
@@ -24,6 +25,10 @@ struct SubsetResult {
   double best = 0;
   int g = 0;                 // number of types of the best value; 0 when nothing was evaluated
   std::vector<std::pair<int, double>> evaluations;  // (types, value) in the order computed
+  // What a derived evaluator records per evaluation (in the order of
+  // `evaluations`), and text it writes for the subset; both empty here.
+  std::vector<std::vector<double>> details;
+  std::string text;
 };
 
 // 0.5 * sum |a_i / sa - b_i / sb| (squared differences with `squared`) over the
@@ -33,12 +38,16 @@ double SumAbsDeviations(int n, const double* a, const double* b, bool squared);
 class SubsetEvaluator {
  public:
   explicit SubsetEvaluator(const RankingInputs& in);
+  virtual ~SubsetEvaluator() = default;
   // traits: the k chosen trait numbers (from 1), ascending.
-  void Evaluate(const int* traits, int k, SubsetResult& out);
+  virtual void Evaluate(const int* traits, int k, SubsetResult& out);
 
- private:
+ protected:
+  // Called once per examined subset, after T (and D_T) and before the types.
+  virtual void SubsetReady() {}
+  // The criterion for the partition in part_ into `types` types.
+  virtual double Criterion(int types);
   void OtuResemblance();
-  double Criterion(int types);
   double Corr(const double* const* A, int pa, const double* const* B, int pb, const double* const* DA,
               const double* const* DB) const;
 

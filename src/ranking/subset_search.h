@@ -4,6 +4,8 @@
 // blocks and folded in that order, so the bests and the kept list are those
 // of a one-thread search whatever the number of threads.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "ranking/ranking_inputs.h"
@@ -51,7 +53,10 @@ void RankVectorAbs(int n, const double* values, int* rankOut);
 // the slots ascending by absolute value.
 void KeepTrack(std::vector<KeptEntry>& kept, bool partial, double value, int g, const int* traits, int k);
 
+// One evaluator per thread; `make` builds them (null: the evaluator of the mode).
+using EvaluatorFactory = std::function<std::unique_ptr<SubsetEvaluator>()>;
+
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out);
+                     RankingOutcome& out, const EvaluatorFactory& make = nullptr);
 
 }  // namespace kalios

@@ -3,6 +3,7 @@
 #include "functional/settings.h"
 #include "ranking/chrank.h"
 #include "ranking/criteria.h"
+#include "ranking/niche_conservation.h"
 #include "ranking/settings_chrank.h"
 #include "shell/cformat.h"
 #include "shell/shell.h"
@@ -16,7 +17,7 @@ void IFChOrderSearch(App& app) {
   SettingsChRank(app.con, app.data, app.opts, app.ranking, hooks);
 
   const RankingCriterion* criterion = FindRankingCriterion(app.opts.opt_struct);
-  if (criterion == nullptr || criterion->mode == kNicheConservationSearch) return;
+  if (criterion == nullptr) return;
   const std::string whichChorder = app.shell.sessionName + criterion->suffix;
 
   const Preferences& pr = app.prefs;
@@ -28,7 +29,12 @@ void IFChOrderSearch(App& app) {
   run.prefs.BealsIncludeOpt = pr.BealsIncludeOpt;
   run.prefs.overfitFactorPCARegr = pr.overfitFactorPCARegr;
   run.prefs.threads = pr.nProcessors;
-  ChRankLib(criterion->mode, run);
+  if (app.prefs.saveStruct == 'y' && !app.shell.whichStructures.empty())
+    run.structuresPath = app.shell.volumeName + app.shell.whichStructures;
+  if (criterion->mode == kNicheConservationSearch)
+    ChRank_Phylogeny_x_Trait_Assembly(run);
+  else
+    ChRankLib(criterion->mode, run);
 
   app.shell.dirtyOrig = 1;
   ClearLine(app);
