@@ -92,9 +92,8 @@ void WriteHeader(std::ostream& os, const RankingRunContext& run, bool mantelInst
 
 class NicheObserver : public RankingObserver {
  public:
-  NicheObserver(std::ostream& os, std::ostream* structures, const RankingRunContext& run,
-                std::vector<KeptEntry>& evaluations)
-      : os_(os), structures_(structures), run_(run), evaluations_(evaluations) {}
+  NicheObserver(std::ostream& os, std::ostream* structures, const RankingRunContext& run)
+      : os_(os), structures_(structures), run_(run) {}
 
   void Iteration(std::int64_t iteration, std::int64_t total, int k) override {
     HandleEventInfoWhere2(run_.con, Format("Iteration: %lld of %lld, Traits: %d", static_cast<long long>(iteration),
@@ -104,8 +103,7 @@ class NicheObserver : public RankingObserver {
   void Evaluated(const int* traits, int k, const SubsetResult& result) override {
     const std::vector<int> chosen(traits, traits + k);
     for (std::size_t e = 0; e < result.evaluations.size(); ++e) {
-      const auto& [g, value] = result.evaluations[e];
-      KeepTrack(evaluations_, false, value, g, traits, k);
+      const int g = result.evaluations[e].first;
       if (run_.ranking.printRankIntermedResults != 'y' || e >= result.details.size()) continue;
       const std::vector<double>& detail = result.details[e];
       for (int v = 0; v < kNichePanelSize; ++v) Print(os_, "%s=\t%g\t", kNichePanelLabels[Z(v)], detail[Z(v)]);
@@ -130,7 +128,23 @@ class NicheObserver : public RankingObserver {
   std::ostream& os_;
   std::ostream* structures_;
   const RankingRunContext& run_;
-  std::vector<KeptEntry>& evaluations_;
+};
+
+// Enters every evaluation into the evaluation list, in the order of the
+// search, before the observer of the run sees the subset.
+class EvaluationList : public RankingObserver {
+ public:
+  EvaluationList(RankingObserver& next, std::vector<KeptEntry>& list) : next_(next), list_(list) {}
+  void Iteration(std::int64_t iteration, std::int64_t total, int k) override { next_.Iteration(iteration, total, k); }
+  void Evaluated(const int* traits, int k, const SubsetResult& result) override {
+    for (const auto& [g, value] : result.evaluations) KeepTrack(list_, false, value, g, traits, k);
+    next_.Evaluated(traits, k, result);
+  }
+  void SizeDone(int k, const SizeBest& best) override { next_.SizeDone(k, best); }
+
+ private:
+  RankingObserver& next_;
+  std::vector<KeptEntry>& list_;
 };
 
 void WriteList(std::ostream& os, const char* heading, const std::vector<KeptEntry>& list, const RankingRunContext& run) {
@@ -180,7 +194,8 @@ void RunNicheSearch(const RankingInputs& in, int criterion, int kMin, int kMax, 
                     RankingObserver& observer, NicheOutcome& out, const NicheStructures& structures) {
   const double roPE = CorrOf(in, in.DP, in.DE);
   out.evaluations.assign(Z(nKeepTrack + 1), KeptEntry{});
-  RunSubsetSearch(in, kMin, kMax, threads, observer, out.search, [&] {
+  EvaluationList listing(observer, out.evaluations);
+  RunSubsetSearch(in, kMin, kMax, threads, listing, out.search, [&] {
     return std::make_unique<NicheEvaluator>(in, criterion, roPE, structures);
   });
 }
@@ -215,7 +230,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
   if (keepStructures) WriteStructuresHead(structures, in, run.data, run.prefs.sDigits);
   WriteHeader(os, run, mantelInstead);
   NicheOutcome out;
-  NicheObserver observer(os, keepStructures ? &structures : nullptr, run, out.evaluations);
+  NicheObserver observer(os, keepStructures ? &structures : nullptr, run);
   NicheStructures shown{keepStructures, run.prefs.sDigits, &run.data.chLabel};
   // The structures come out in the order of the search with any number of threads.
   RunNicheSearch(in, o.opt_struct, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads,
