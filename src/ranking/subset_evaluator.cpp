@@ -14,6 +14,23 @@
 namespace kalios {
 namespace {
 std::size_t Z(int i) { return static_cast<std::size_t>(i); }
+
+bool ModeNeedsComposition(int mode) { return ModeNeedsX(mode) || mode == 3; }
+
+bool FastRouteApplies(const RankingInputs& in) {
+  if (in.clusMeth != 0 || in.fuzzy != 3 || in.reseCSTopt != 1 || in.nGroups != in.s) return false;
+  for (int i = 0; i < in.s; ++i)
+    if (in.partition[Z(i)] != i + 1 || in.weightOTUs[Z(i)] != 1) return false;
+  for (int c = 0; c < in.n; ++c) {
+    double total = 0;
+    for (int i = 0; i < in.s; ++i) {
+      if (!IsPresent(in.W1[c][i])) return false;
+      total += in.W1[c][i];
+    }
+    if (!(total > 0)) return false;
+  }
+  return true;
+}
 }  // namespace
 
 double SumAbsDeviations(int n, const double* a, const double* b, bool squared) {
@@ -52,6 +69,11 @@ SubsetEvaluator::SubsetEvaluator(const RankingInputs& in)
   DR_.Resize(n, n);
   Sd_.Resize(n, 1);
   DS_.Resize(n, n);
+  fastRoute_ = FastRouteApplies(in);
+  if (fastRoute_) {
+    w1Sparse_.From(n, s, in.W1);
+    rowScale_.assign(Z(s), 1.0);
+  }
 }
 
 void SubsetEvaluator::OtuResemblance() {
@@ -65,6 +87,7 @@ void SubsetEvaluator::OtuResemblance() {
   // The mean of the partial similarities of the marked traits that can be
   // compared for the pair; a pair with none (even an OTU with itself, when it
   // lacks every marked trait) stays undefined.
+  sComplete_ = true;
   for (int i = 0; i < s; ++i) {
     const Matrix<double>& Pi = in_.partials[i];
     for (int j = i; j < s; ++j) {
@@ -77,6 +100,7 @@ void SubsetEvaluator::OtuResemblance() {
           ++count;
         }
       S_[i][j] = S_[j][i] = count > 0 ? sum / count : kMissingValue;
+      if (count == 0) sComplete_ = false;
     }
   }
 }
@@ -91,11 +115,24 @@ double SubsetEvaluator::Criterion(int types) {
   const int n = in.n, s = in.s, p = in.p, e = in.e, mode = in.mode;
   const bool dist = in.opt_ro == 1;
 
-  if (in.fuzzy == 3)
-    FuzzyBelonging(s, types, S_, part_.data(), U_, isDissim_);
-  else
-    CrispBelonging(s, types, part_.data(), U_);
-  MatrixProdSelectMV_Adjust_Weight(n, s, s, types, in.W1, U_, X_, nullptr, in.weightOTUs.data());
+  const bool fast = fastRoute_ && sComplete_ && types == s;
+  if (ModeNeedsComposition(mode)) {
+    if (fast) {
+      // U = S_A with unit row totals, so X = W diag(1 / row totals) S_A.
+      for (int i = 0; i < s; ++i) {
+        double total = 0;
+        for (int j = 0; j < s; ++j) total += S_[i][j];
+        rowScale_[Z(i)] = total == 0 ? 1.0 : 1.0 / total;
+      }
+      SparseTimesDense(n, s, w1Sparse_, rowScale_.data(), S_, X_);
+    } else {
+      if (in.fuzzy == 3)
+        FuzzyBelonging(s, types, S_, part_.data(), U_, isDissim_);
+      else
+        CrispBelonging(s, types, part_.data(), U_);
+      MatrixProdSelectMV_Adjust_Weight(n, s, s, types, in.W1, U_, X_, nullptr, in.weightOTUs.data());
+    }
+  }
 
   if (mode == 1 || mode == 2) {
     // Rao entropy over all the OTUs of the community, whatever the number of types.
@@ -107,7 +144,12 @@ double SubsetEvaluator::Criterion(int types) {
     for (int i = 0; i < n; ++i) Sd_[i][0] = SumAbsDeviations(std::min(types, s), in.W1[i], X_[i], false);
     if (dist) EucliDistMV(n, 1, Sd_, DS_);
   }
-  if (dist && ModeNeedsX(mode)) NominalReseNonHier(n, types, X_, DX_, in.rese_opt);
+  if (dist && ModeNeedsX(mode)) {
+    if (fast && (in.rese_opt == 6 || in.rese_opt == 7))
+      EuclideanRows(n, types, X_, DX_);
+    else
+      NominalReseNonHier(n, types, X_, DX_, in.rese_opt);
+  }
 
   auto partialOf = [](double rxy, double rxz, double ryz) { return PartialCorrelation(rxy, rxz, ryz); };
   const bool procrustesPartial = in.opt_ro == 2;

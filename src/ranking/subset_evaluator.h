@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "numlib/matrix.h"
+#include "ranking/fast_kernels.h"
 #include "ranking/ranking_inputs.h"
 
 namespace kalios {
@@ -61,6 +62,13 @@ class SubsetEvaluator {
   Matrix<double> S_;          // s x s OTU resemblance of the subset
   Matrix<double> Smono_;      // resemblance between monothetic groups
   Matrix<double> U_, X_, DX_, T_, DT_, R_, DR_, Sd_, DS_;
+  // Every OTU its own type, fuzzy belonging on similarities, a W without
+  // missing values or empty communities: X = W D^-1 S_A from the sparse W,
+  // whenever S_A has no undefined pair.
+  bool fastRoute_ = false;
+  bool sComplete_ = false;
+  SparseRows w1Sparse_;
+  std::vector<double> rowScale_;
 };
 
 }  // namespace kalios

@@ -82,13 +82,19 @@ void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, R
         delivered = state.active() ? PermuteArray(state, p, k, order.data(), false) : 0;
       }
       std::exception_ptr failure;
-#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
-      for (int c = 0; c < count; ++c) {
-        try {
-          evaluators[Z(omp_get_thread_num())]->Evaluate(combos.data() + Z(c) * Z(k), k, results[Z(c)]);
-        } catch (...) {
+#pragma omp parallel num_threads(threads)
+      {
+        // The subsets are the parallel work: the loops of the measures each
+        // evaluation calls run on the thread that called them.
+        omp_set_num_threads(1);
+#pragma omp for schedule(dynamic, 1)
+        for (int c = 0; c < count; ++c) {
+          try {
+            evaluators[Z(omp_get_thread_num())]->Evaluate(combos.data() + Z(c) * Z(k), k, results[Z(c)]);
+          } catch (...) {
 #pragma omp critical(ranking_failure)
-          if (!failure) failure = std::current_exception();
+            if (!failure) failure = std::current_exception();
+          }
         }
       }
       if (failure) std::rethrow_exception(failure);
