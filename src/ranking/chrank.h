@@ -22,7 +22,6 @@ struct RankingRunContext {
   std::string sessionName;
   std::string formdaName;
   std::string resultsPath;  // folder + results file name
-  std::string structuresPath;  // the structures file; empty when none is kept
 };
 
 // Runs the search of mode 1..12 and writes its results file, which replaces

@@ -200,7 +200,7 @@ void RunNicheSearch(const RankingInputs& in, int criterion, int kMin, int kMax, 
   });
 }
 
-void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
+void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::string& structuresPath) {
   const std::time_t started = std::time(nullptr);
   const AnalysisOptions& o = run.opts;
   if (o.rese_opt < 1) {
@@ -210,12 +210,12 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
   CheckResultsWritable(run.con, run.resultsPath);
   AtomicTextFile file(run.resultsPath);
   if (!file.Open()) ResultsOpenFailed(run.con, run.resultsPath);
-  const bool keepStructures = !run.structuresPath.empty();
+  const bool keepStructures = !structuresPath.empty();
   std::unique_ptr<AtomicTextFile> structuresFile;
   if (keepStructures) {
-    CheckResultsWritable(run.con, run.structuresPath);
-    structuresFile = std::make_unique<AtomicTextFile>(run.structuresPath);
-    if (!structuresFile->Open()) ResultsOpenFailed(run.con, run.structuresPath);
+    CheckResultsWritable(run.con, structuresPath);
+    structuresFile = std::make_unique<AtomicTextFile>(structuresPath);
+    if (!structuresFile->Open()) ResultsOpenFailed(run.con, structuresPath);
   }
 
   RankingInputs in;

@@ -4,6 +4,7 @@
 // ro(PX) * ro(XE)): the subsets and numbers of types of the trait subset
 // search, with two lists of the best results, one entry per evaluation and
 // one per subset, and the per-size summary at the end of the results file.
+#include <string>
 #include <vector>
 
 #include "ranking/chrank.h"
@@ -18,11 +19,11 @@ struct NicheOutcome {
 };
 
 // Runs the search for criterion run.opts.opt_struct (14 or 15) and writes its
-// results file (and the structures file when run.structuresPath is set), each
+// results file (and the structures file when structuresPath is not empty), each
 // replacing any previous one only once complete. Procrustes and RV
 // correlations are not defined for this search: with them chosen it uses the
 // Mantel correlation and says so in the results file.
-void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run);
+void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::string& structuresPath = "");
 
 // The search itself, for the tests: the observer sees each subset in the
 // sequential order whatever the number of threads.

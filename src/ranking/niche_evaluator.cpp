@@ -81,13 +81,11 @@ void NicheEvaluator::SubsetReady() {
 
 double NicheEvaluator::Criterion(int types) {
   const RankingInputs& in = in_;
-  const int n = in.n, s = in.s;
-  if (in.fuzzy == 3)
-    FuzzyBelonging(s, types, S_, part_.data(), U_, isDissim_);
-  else
-    CrispBelonging(s, types, part_.data(), U_);
-  MatrixProdSelectMV_Adjust_Weight(n, s, s, types, in.W1, U_, X_, nullptr, in.weightOTUs.data());
-  NominalReseNonHier(n, types, X_, DX_, in.rese_opt);
+  const int s = in.s;
+  // The structures file shows U, which the fast route does not form.
+  const bool fast = FastComposition(types) && !structures_.keep;
+  Composition(types, fast);
+  CompositionDistances(types, fast);
 
   const auto panel = NicheConservationPanel(roPT_, Corr(in.DP, DX_), Corr(DT_, DX_), Corr(in.DE, DX_), roTE_, roPE_);
   std::vector<double> detail(panel.begin(), panel.end());

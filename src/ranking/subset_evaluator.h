@@ -48,6 +48,11 @@ class SubsetEvaluator {
   virtual void SubsetReady() {}
   // The criterion for the partition in part_ into `types` types.
   virtual double Criterion(int types);
+  // Whether X of this subset can take the fast route (U is then not formed).
+  bool FastComposition(int types) const;
+  // U and X = W U for the partition in part_; D_X from X.
+  void Composition(int types, bool fast);
+  void CompositionDistances(int types, bool fast);
   void OtuResemblance();
   double Corr(const double* const* A, int pa, const double* const* B, int pb, const double* const* DA,
               const double* const* DB) const;

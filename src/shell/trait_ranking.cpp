@@ -29,10 +29,10 @@ void IFChOrderSearch(App& app) {
   run.prefs.BealsIncludeOpt = pr.BealsIncludeOpt;
   run.prefs.overfitFactorPCARegr = pr.overfitFactorPCARegr;
   run.prefs.threads = pr.nProcessors;
-  if (app.prefs.saveStruct == 'y' && !app.shell.whichStructures.empty())
-    run.structuresPath = app.shell.volumeName + app.shell.whichStructures;
   if (criterion->mode == kNicheConservationSearch)
-    ChRank_Phylogeny_x_Trait_Assembly(run);
+    ChRank_Phylogeny_x_Trait_Assembly(run, app.prefs.saveStruct == 'y' && !app.shell.whichStructures.empty()
+                                               ? app.shell.volumeName + app.shell.whichStructures
+                                               : std::string());
   else
     ChRankLib(criterion->mode, run);
 
