@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "functional/option_names.h"
+#include "measures/types.h"
 #include "numlib/print.h"
 #include "ranking/criteria.h"
 #include "ranking/niche_evaluator.h"
@@ -174,18 +175,46 @@ void WriteSummary(std::ostream& os, const RankingRunContext& run, const RankingO
   Print(os, "\n");
 }
 
-void WriteStructuresHead(std::ostream& os, const RankingInputs& in, const DataSet& d, int digits) {
-  Print(os, "Resemblance matrix between %d relev\xC3\xA9s based on %d environmental variables:\n", in.n, in.e);
-  PrintLowerHalfMatrixTab(os, in.n, in.DE, digits);
+void WriteStructuresHead(std::ostream& os, const RankingInputs& in, const DataSet& d, const AnalysisOptions& o,
+                         int digits) {
+  const int n = in.n, s = in.s;
+  Print(os, "Resemblance matrix between %d relev\xC3\xA9s based on %d environmental variables:\n", n, in.e);
+  PrintLowerHalfMatrixTab(os, n, in.DE, digits);
+  // The phylogeny as given, then the belonging of the OTUs to the taxa it defines.
+  const bool haveF = d.phylogenyRese.rows() == s;
+  if (d.phylogenyMatrixType == 2) {
+    Print(os, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, d.nClados);
+    PrintVectorTab(os, d.nClados, d.phylogenyVarType.data());
+    Print(os, "\nPhylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, d.nClados);
+    PrintMatrixTab(os, s, d.nClados, d.phylogenyData, digits);
+    Print(os, "\nSimilarity matrix (Gower index) between %d OTUs, based on %d phylogenetic variables:\n", s,
+          d.nClados);
+  } else if (haveF) {
+    Print(os, d.phylogenyMatrixType == 3 ? "\nDissimilarity matrix between %d OTUs:\n"
+                                         : "\nSimilarity matrix between %d OTUs:\n",
+          s);
+  }
+  if (haveF) PrintLowerHalfMatrixTab(os, s, d.phylogenyRese, digits);
+  std::vector<int> taxa = d.partition_OTUs_Phyl;
+  if (static_cast<int>(taxa.size()) == s) {
+    Print(os, "\nPartition vector of %d OTUs in %d taxa:\n", s, in.nTaxa);
+    PrintVectorTab(os, s, taxa.data());
+    Matrix<double> Q(s, in.nTaxa);
+    if (o.fuzzyPhyl && haveF && d.phylogenyMatrixType != 2) {
+      FuzzyBelonging(s, in.nTaxa, d.phylogenyRese, taxa.data(), Q, d.phylogenyMatrixType == 3);
+      Print(os, "\nFuzzy belonging of %d OTUs (rows) in %d taxa (columns) according to their phylogeny:\n", s,
+            in.nTaxa);
+      PrintMatrixTab(os, s, in.nTaxa, Q, digits);
+    }
+  }
   Print(os, "\nPooled performance matrix P (%d communities x %d taxa) after fuzzy-weighting by the specified "
-            "phylogeny:\n", in.n, in.nTaxa);
-  PrintMatrixTab(os, in.n, in.nTaxa, in.P, digits);
+            "phylogeny:\n", n, in.nTaxa);
+  PrintMatrixTab(os, n, in.nTaxa, in.P, digits);
   Print(os, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
             "their phylogeny:\n");
-  PrintLowerHalfMatrixTab(os, in.n, in.DP, digits);
-  Print(os, "\nTrait matrix with %d OTUs by %d traits: \n", in.s, in.p);
-  PrintMatrixTab(os, in.s, in.p, in.Bp, digits);
-  (void)d;
+  PrintLowerHalfMatrixTab(os, n, in.DP, digits);
+  Print(os, "\nTrait matrix with %d OTUs by %d traits: \n", s, in.p);
+  PrintMatrixTab(os, s, in.p, in.Bp, digits);
 }
 
 }  // namespace
@@ -227,7 +256,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::
   in.corrKind = !mantelInstead && o.opt_MatrixCorr == 'r' ? 'r' : 'm';
 
   std::ostringstream os, structures;
-  if (keepStructures) WriteStructuresHead(structures, in, run.data, run.prefs.sDigits);
+  if (keepStructures) WriteStructuresHead(structures, in, run.data, o, run.prefs.sDigits);
   WriteHeader(os, run, mantelInstead);
   NicheOutcome out;
   NicheObserver observer(os, keepStructures ? &structures : nullptr, run);

@@ -58,6 +58,7 @@ void NicheEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
   details_.clear();
   text_.clear();
   traits_.assign(traits, traits + k);
+  typesShown_ = false;
   SubsetEvaluator::Evaluate(traits, k, out);
   out.details = std::move(details_);
   out.text = std::move(text_);
@@ -100,14 +101,43 @@ double NicheEvaluator::Criterion(int types) {
   return panel[Z(valueAt_)];
 }
 
+// The OTU resemblance of the subset and its monothetic groups, once per subset.
+void NicheEvaluator::WriteTypes(std::ostream& os, int types) {
+  const int s = in_.s, k = static_cast<int>(traits_.size()), digits = structures_.digits;
+  const bool pooled = in_.clusMeth != 0;
+  if (!typesShown_) {
+    typesShown_ = true;
+    Print(os, "\n%s matrix between %d populations, based on %d traits:\n", isDissim_ ? "Dissimilarity" : "Similarity",
+          s, k);
+    Print(os, "Traits:\t");
+    for (int t : traits_) Print(os, "%s\t", (*structures_.traitLabels)[Z(t - 1)].c_str());
+    Print(os, "\n");
+    PrintMatrixTab(os, s, s, S_, digits);
+    if (pooled) {
+      const int nMono = Smono_.rows();
+      Print(os, "\nWith this trait subset there are %d monothetic population groups.\n", nMono);
+      Print(os, "\n%s matrix between %d monothetic groups, based on %d traits:\n",
+            isDissim_ ? "Dissimilarity" : "Similarity", nMono, k);
+      PrintMatrixTab(os, nMono, nMono, Smono_, digits);
+      Print(os, "\nPartition vector of %d populations in %d monothetic groups:\n", s, nMono);
+      PrintVectorTab(os, s, mono_.data());
+    }
+  }
+  Print(os, pooled ? "\nPartition vector of %d populations in %d polythetic groups (types):\n"
+                   : "\nPartition vector of %d populations in %d specified groups (types):\n",
+        s, types);
+  PrintVectorTab(os, s, part_.data());
+  Print(os, in_.fuzzy == 3 ? "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n"
+                           : "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n",
+        s, types);
+  PrintMatrixTab(os, s, types, U_, digits);
+}
+
 void NicheEvaluator::WriteStructures(int types, const std::vector<double>& detail) {
   const RankingInputs& in = in_;
   const int n = in.n, s = in.s, p = in.p, digits = structures_.digits;
   std::ostringstream os;
-  Print(os, "\nPartition vector of %d populations in %d groups (types):\n", s, types);
-  PrintVectorTab(os, s, part_.data());
-  Print(os, "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n", s, types);
-  PrintMatrixTab(os, s, types, U_, digits);
+  WriteTypes(os, types);
   Print(os, "\nGroup sizes:\n");
   for (int t = 0; t < types; ++t) Print(os, "%d\t", static_cast<int>(detail[Z(kNichePanelSize + t)]));
   Print(os, "\n");

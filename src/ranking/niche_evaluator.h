@@ -5,6 +5,7 @@
 // the composition X fuzzy-weighted by trait types, the community weighted
 // means T and the environment E.
 #include <array>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,7 @@ class NicheEvaluator : public SubsetEvaluator {
 
  private:
   double Corr(const double* const* DA, const double* const* DB) const;
+  void WriteTypes(std::ostream& os, int types);
   void WriteStructures(int types, const std::vector<double>& detail);
 
   int valueAt_;
@@ -55,6 +57,7 @@ class NicheEvaluator : public SubsetEvaluator {
   std::vector<std::vector<double>> details_;
   std::string text_;
   std::vector<int> traits_;
+  bool typesShown_ = false;  // the OTU resemblance of the subset is in the structures file
   Matrix<double> residuals_;
 };
 
