@@ -2,7 +2,8 @@
 // (100 communities x 150 OTUs, 8 traits: 255 subsets) and L (400 x 600, 12
 // traits: 4,095 subsets), every OTU its own type, fuzzy belonging, Gower
 // similarities, Mantel correlations on Euclidean distances, W to unit totals.
-// Arguments: size (0 = M, 1 = L), threads.
+// Arguments: size (0 = M, 1 = L), threads, largest subset size (0: every
+// size; a smaller one gives a quick estimate).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -104,6 +105,7 @@ RankCase& GetRankCase(int size) {
 void BM_TraitRanking(benchmark::State& state) {
   RankCase& c = GetRankCase(static_cast<int>(state.range(0)));
   const int threads = static_cast<int>(state.range(1));
+  const int kMax = state.range(2) > 0 ? static_cast<int>(state.range(2)) : c.d.nch;
   kalios::RankingPrefs prefs;
   prefs.threads = threads;
   for (auto _ : state) {
@@ -111,15 +113,16 @@ void BM_TraitRanking(benchmark::State& state) {
     kalios::BuildRankingInputs(c.d, c.o, c.r, prefs, 10, in);
     kalios::RankingOutcome out;
     Quiet quiet;
-    kalios::RunSubsetSearch(in, 1, c.d.nch, threads, quiet, out);
+    kalios::RunSubsetSearch(in, 1, kMax, threads, quiet, out);
     state.counters["best_rXE"] = out.kept[kalios::nKeepTrack].value;
   }
 }
 BENCHMARK(BM_TraitRanking)
-    ->Args({0, 1})
-    ->Args({0, 2})
-    ->Args({1, 1})
-    ->Args({1, 2})
+    ->Args({0, 1, 0})
+    ->Args({0, 2, 0})
+    ->Args({1, 1, 2})
+    ->Args({1, 1, 0})
+    ->Args({1, 2, 0})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "functional/option_names.h"
+#include "numlib/print.h"
 #include "ranking/criteria.h"
 #include "ranking/subset_search.h"
 #include "session/safe_write.h"
@@ -138,6 +139,50 @@ void WriteTables(std::ostream& os, int mode, const RankingRunContext& run, const
   }
 }
 
+// The matrices the search starts from, at the head of the structures file.
+void WriteSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in) {
+  const int digits = run.prefs.sDigits, n = in.n, s = in.s;
+  const DataSet& d = run.data;
+  const bool niche = mode == kNicheConservationSearch;
+  if (ModeNeedsE(mode)) {
+    Print(os,
+          niche ? "Resemblance matrix between %d relev\xC3\xA9s based on %d environmental variables:\n"
+                : "Resemblance matrix between %d communities based on %d environmental variables:\n",
+          n, in.e);
+    PrintLowerHalfMatrixTab(os, n, in.DE, digits);
+  }
+  if ((mode >= 4 && mode <= 6) || niche) {
+    if (d.phylogenyMatrixType == 1) Print(os, "\nSimilarity matrix between %d OTUs:\n", s);
+    if (d.phylogenyMatrixType == 3) Print(os, "\nDissimilarity matrix between %d OTUs:\n", s);
+    if (d.phylogenyMatrixType == 2) {
+      Print(os, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s,
+            d.nClados);
+      PrintVectorTab(os, d.nClados, d.phylogenyVarType.data());
+      Print(os, "\nPhylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, d.nClados);
+      PrintMatrixTab(os, s, d.nClados, d.phylogenyData, digits);
+      Print(os, "\nSimilarity matrix (Gower index) between %d OTUs, based on %d phylogenetic variables:\n", s,
+            d.nClados);
+    }
+    if (in.F.rows() == s) PrintLowerHalfMatrixTab(os, s, in.F, digits);
+    Print(os, "\nPartition vector of %d OTUs in %d taxa:\n", s, in.nTaxa);
+    PrintVectorTab(os, s, in.taxa.data());
+    Print(os, "\nFuzzy belonging of %d OTUs (rows) in %d taxa (columns) according to their phylogeny:\n", s,
+          in.nTaxa);
+    PrintMatrixTab(os, s, in.nTaxa, in.Q, digits);
+    Print(os,
+          "\nPooled performance matrix P (%d communities x %d taxa) after fuzzy-weighting by the specified "
+          "phylogeny:\n",
+          n, in.nTaxa);
+    PrintMatrixTab(os, n, in.nTaxa, in.P, digits);
+    Print(os,
+          "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
+          "their phylogeny:\n");
+    PrintLowerHalfMatrixTab(os, n, in.DP, digits);
+  }
+  Print(os, "\nTrait matrix with %d OTUs by %d traits: \n", s, in.p);
+  PrintMatrixTab(os, s, in.p, in.Bp, digits);
+}
+
 [[noreturn]] void OpenFailed(Console& con, const std::string& path) {
   Print(con.err, "\ncan't open %s \n", path.c_str());
   Abort(kAbortOpenFailed);
@@ -166,23 +211,43 @@ void ChRankLib(int mode, const RankingRunContext& run) {
   CheckWritable(run.con, run.resultsPath);
   AtomicTextFile file(run.resultsPath);
   if (!file.Open()) OpenFailed(run.con, run.resultsPath);
+  const bool saveStructures = !run.structuresPath.empty();
+  AtomicTextFile structuresFile(saveStructures ? run.structuresPath : std::string());
+  if (saveStructures) {
+    CheckWritable(run.con, run.structuresPath);
+    if (!structuresFile.Open()) OpenFailed(run.con, run.structuresPath);
+  }
 
   RankingInputs in;
   BuildRankingInputs(run.data, o, run.ranking, run.prefs, mode, in);
 
-  std::ostringstream os;
+  std::ostringstream os, structures;
+  StructuresSink sink;
+  if (saveStructures) {
+    WriteSetupStructures(structures, mode, run, in);
+    sink = StructuresSink{&structures, &run.data.chLabel, run.prefs.sDigits};
+  }
   WriteHeader(os, mode, run);
   ReportObserver observer(os, mode, run);
   RankingOutcome out;
-  RunSubsetSearch(in, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads, observer, out);
+  RunSubsetSearch(in, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads, observer, out,
+                  sink);
   WriteTables(os, mode, run, out);
   Print(os, "\nElapsed time: %g seconds\n", std::difftime(std::time(nullptr), started));
   file.Write(os.str());
   file.Commit();
+  if (saveStructures) {
+    structuresFile.Write(structures.str());
+    structuresFile.Commit();
+  }
 }
 
 void CheckResultsWritable(Console& con, const std::string& path) { CheckWritable(con, path); }
 
 void ResultsOpenFailed(Console& con, const std::string& path) { OpenFailed(con, path); }
+
+void WriteRankingSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in) {
+  WriteSetupStructures(os, mode, run, in);
+}
 
 }  // namespace kalios

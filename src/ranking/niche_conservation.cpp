@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "functional/option_names.h"
-#include "measures/types.h"
 #include "numlib/print.h"
 #include "ranking/criteria.h"
 #include "ranking/niche_evaluator.h"
@@ -93,8 +92,7 @@ void WriteHeader(std::ostream& os, const RankingRunContext& run, bool mantelInst
 
 class NicheObserver : public RankingObserver {
  public:
-  NicheObserver(std::ostream& os, std::ostream* structures, const RankingRunContext& run)
-      : os_(os), structures_(structures), run_(run) {}
+  NicheObserver(std::ostream& os, const RankingRunContext& run) : os_(os), run_(run) {}
 
   void Iteration(std::int64_t iteration, std::int64_t total, int k) override {
     HandleEventInfoWhere2(run_.con, Format("Iteration: %lld of %lld, Traits: %d", static_cast<long long>(iteration),
@@ -114,7 +112,6 @@ class NicheObserver : public RankingObserver {
       for (std::size_t t = kNichePanelSize; t < detail.size(); ++t) Print(os_, "%d\t", static_cast<int>(detail[t]));
       Print(os_, "\n");
     }
-    if (structures_ != nullptr) *structures_ << result.text;
   }
 
   void SizeDone(int k, const SizeBest& best) override {
@@ -127,7 +124,6 @@ class NicheObserver : public RankingObserver {
 
  private:
   std::ostream& os_;
-  std::ostream* structures_;
   const RankingRunContext& run_;
 };
 
@@ -175,61 +171,18 @@ void WriteSummary(std::ostream& os, const RankingRunContext& run, const RankingO
   Print(os, "\n");
 }
 
-void WriteStructuresHead(std::ostream& os, const RankingInputs& in, const DataSet& d, const AnalysisOptions& o,
-                         int digits) {
-  const int n = in.n, s = in.s;
-  Print(os, "Resemblance matrix between %d relev\xC3\xA9s based on %d environmental variables:\n", n, in.e);
-  PrintLowerHalfMatrixTab(os, n, in.DE, digits);
-  // The phylogeny as given, then the belonging of the OTUs to the taxa it defines.
-  const bool haveF = d.phylogenyRese.rows() == s;
-  if (d.phylogenyMatrixType == 2) {
-    Print(os, "\nVariable types in the phylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, d.nClados);
-    PrintVectorTab(os, d.nClados, d.phylogenyVarType.data());
-    Print(os, "\nPhylogeny matrix with %d OTUs by %d phylogenetic variables: \n", s, d.nClados);
-    PrintMatrixTab(os, s, d.nClados, d.phylogenyData, digits);
-    Print(os, "\nSimilarity matrix (Gower index) between %d OTUs, based on %d phylogenetic variables:\n", s,
-          d.nClados);
-  } else if (haveF) {
-    Print(os, d.phylogenyMatrixType == 3 ? "\nDissimilarity matrix between %d OTUs:\n"
-                                         : "\nSimilarity matrix between %d OTUs:\n",
-          s);
-  }
-  if (haveF) PrintLowerHalfMatrixTab(os, s, d.phylogenyRese, digits);
-  std::vector<int> taxa = d.partition_OTUs_Phyl;
-  if (static_cast<int>(taxa.size()) == s) {
-    Print(os, "\nPartition vector of %d OTUs in %d taxa:\n", s, in.nTaxa);
-    PrintVectorTab(os, s, taxa.data());
-    Matrix<double> Q(s, in.nTaxa);
-    if (o.fuzzyPhyl && haveF && d.phylogenyMatrixType != 2) {
-      FuzzyBelonging(s, in.nTaxa, d.phylogenyRese, taxa.data(), Q, d.phylogenyMatrixType == 3);
-      Print(os, "\nFuzzy belonging of %d OTUs (rows) in %d taxa (columns) according to their phylogeny:\n", s,
-            in.nTaxa);
-      PrintMatrixTab(os, s, in.nTaxa, Q, digits);
-    }
-  }
-  Print(os, "\nPooled performance matrix P (%d communities x %d taxa) after fuzzy-weighting by the specified "
-            "phylogeny:\n", n, in.nTaxa);
-  PrintMatrixTab(os, n, in.nTaxa, in.P, digits);
-  Print(os, "\nResemblance matrix (DP) between communities based on matrix P, the composition of OTUs weighted by "
-            "their phylogeny:\n");
-  PrintLowerHalfMatrixTab(os, n, in.DP, digits);
-  Print(os, "\nTrait matrix with %d OTUs by %d traits: \n", s, in.p);
-  PrintMatrixTab(os, s, in.p, in.Bp, digits);
-}
-
 }  // namespace
 
 void RunNicheSearch(const RankingInputs& in, int criterion, int kMin, int kMax, int threads,
-                    RankingObserver& observer, NicheOutcome& out, const NicheStructures& structures) {
+                    RankingObserver& observer, NicheOutcome& out, const StructuresSink& structures) {
   const double roPE = CorrOf(in, in.DP, in.DE);
   out.evaluations.assign(Z(nKeepTrack + 1), KeptEntry{});
   EvaluationList listing(observer, out.evaluations);
-  RunSubsetSearch(in, kMin, kMax, threads, listing, out.search, [&] {
-    return std::make_unique<NicheEvaluator>(in, criterion, roPE, structures);
-  });
+  RunSubsetSearch(in, kMin, kMax, threads, listing, out.search, structures,
+                  [&] { return std::make_unique<NicheEvaluator>(in, criterion, roPE); });
 }
 
-void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::string& structuresPath) {
+void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
   const std::time_t started = std::time(nullptr);
   const AnalysisOptions& o = run.opts;
   if (o.rese_opt < 1) {
@@ -239,12 +192,12 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::
   CheckResultsWritable(run.con, run.resultsPath);
   AtomicTextFile file(run.resultsPath);
   if (!file.Open()) ResultsOpenFailed(run.con, run.resultsPath);
-  const bool keepStructures = !structuresPath.empty();
+  const bool keepStructures = !run.structuresPath.empty();
   std::unique_ptr<AtomicTextFile> structuresFile;
   if (keepStructures) {
-    CheckResultsWritable(run.con, structuresPath);
-    structuresFile = std::make_unique<AtomicTextFile>(structuresPath);
-    if (!structuresFile->Open()) ResultsOpenFailed(run.con, structuresPath);
+    CheckResultsWritable(run.con, run.structuresPath);
+    structuresFile = std::make_unique<AtomicTextFile>(run.structuresPath);
+    if (!structuresFile->Open()) ResultsOpenFailed(run.con, run.structuresPath);
   }
 
   RankingInputs in;
@@ -256,14 +209,16 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::
   in.corrKind = !mantelInstead && o.opt_MatrixCorr == 'r' ? 'r' : 'm';
 
   std::ostringstream os, structures;
-  if (keepStructures) WriteStructuresHead(structures, in, run.data, o, run.prefs.sDigits);
+  StructuresSink sink;
+  if (keepStructures) {
+    WriteRankingSetupStructures(structures, kNicheConservationSearch, run, in);
+    sink = StructuresSink{&structures, &run.data.chLabel, run.prefs.sDigits};
+  }
   WriteHeader(os, run, mantelInstead);
   NicheOutcome out;
-  NicheObserver observer(os, keepStructures ? &structures : nullptr, run);
-  NicheStructures shown{keepStructures, run.prefs.sDigits, &run.data.chLabel};
-  // The structures come out in the order of the search with any number of threads.
+  NicheObserver observer(os, run);
   RunNicheSearch(in, o.opt_struct, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads,
-                 observer, out, shown);
+                 observer, out, sink);
   WriteList(os,
             "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn groups\toptimal subset of "
             "traits\n",

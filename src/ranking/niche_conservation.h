@@ -4,11 +4,9 @@
 // ro(PX) * ro(XE)): the subsets and numbers of types of the trait subset
 // search, with two lists of the best results, one entry per evaluation and
 // one per subset, and the per-size summary at the end of the results file.
-#include <string>
 #include <vector>
 
 #include "ranking/chrank.h"
-#include "ranking/niche_evaluator.h"
 #include "ranking/subset_search.h"
 
 namespace kalios {
@@ -19,15 +17,15 @@ struct NicheOutcome {
 };
 
 // Runs the search for criterion run.opts.opt_struct (14 or 15) and writes its
-// results file (and the structures file when structuresPath is not empty), each
+// results file (and the structures file when run.structuresPath is set), each
 // replacing any previous one only once complete. Procrustes and RV
 // correlations are not defined for this search: with them chosen it uses the
 // Mantel correlation and says so in the results file.
-void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run, const std::string& structuresPath = "");
+void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run);
 
 // The search itself, for the tests: the observer sees each subset in the
 // sequential order whatever the number of threads.
 void RunNicheSearch(const RankingInputs& in, int criterion, int kMin, int kMax, int threads,
-                    RankingObserver& observer, NicheOutcome& out, const NicheStructures& structures = {});
+                    RankingObserver& observer, NicheOutcome& out, const StructuresSink& structures = {});
 
 }  // namespace kalios

@@ -1,7 +1,5 @@
 #include "ranking/niche_evaluator.h"
 
-#include <sstream>
-
 #include "measures/diversity.h"
 #include "measures/resemblance.h"
 #include "measures/transform.h"
@@ -41,13 +39,8 @@ std::array<double, kNichePanelSize> NicheConservationPanel(double roPT, double r
   return v;
 }
 
-NicheEvaluator::NicheEvaluator(const RankingInputs& in, int criterion, double roPE, NicheStructures structures)
-    : SubsetEvaluator(in),
-      valueAt_(criterion == 14 ? kRoBetaNiche : kRoAlphaBetaNiche),
-      roPE_(roPE),
-      structures_(structures) {
-  if (structures_.keep) residuals_.Resize(in.n, in.n);
-}
+NicheEvaluator::NicheEvaluator(const RankingInputs& in, int criterion, double roPE)
+    : SubsetEvaluator(in), valueAt_(criterion == 14 ? kRoBetaNiche : kRoAlphaBetaNiche), roPE_(roPE) {}
 
 double NicheEvaluator::Corr(const double* const* DA, const double* const* DB) const {
   // Only the correlations of resemblance matrices are defined for this search.
@@ -56,35 +49,19 @@ double NicheEvaluator::Corr(const double* const* DA, const double* const* DB) co
 
 void NicheEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
   details_.clear();
-  text_.clear();
-  traits_.assign(traits, traits + k);
-  typesShown_ = false;
   SubsetEvaluator::Evaluate(traits, k, out);
   out.details = std::move(details_);
-  out.text = std::move(text_);
 }
 
 void NicheEvaluator::SubsetReady() {
   roPT_ = Corr(in_.DP, DT_);
   roTE_ = Corr(in_.DE, DT_);
-  if (!structures_.keep) return;
-  std::ostringstream os;
-  const int n = in_.n, p = in_.p, digits = structures_.digits;
-  Print(os, "\nTraits:\t");
-  for (int t : traits_) Print(os, "%s\t", (*structures_.traitLabels)[Z(t - 1)].c_str());
-  Print(os, "\nMatrix with normalized traits at community level (%d communities x %d traits adjusted to unit length):\n",
-        n, p);
-  PrintMatrixTab(os, n, p, T_, digits);
-  Print(os, "Resemblance matrix between communities based on selected traits (matrix T):\n");
-  PrintLowerHalfMatrixTab(os, n, DT_, digits);
-  text_ += os.str();
 }
 
 double NicheEvaluator::Criterion(int types) {
   const RankingInputs& in = in_;
   const int s = in.s;
-  // The structures file shows U, which the fast route does not form.
-  const bool fast = FastComposition(types) && !structures_.keep;
+  const bool fast = FastComposition(types);
   Composition(types, fast);
   CompositionDistances(types, fast);
 
@@ -96,48 +73,16 @@ double NicheEvaluator::Criterion(int types) {
     const int t = part_[Z(i)];
     if (t >= 1 && t <= types) detail[Z(kNichePanelSize + t - 1)] += 1;
   }
-  if (structures_.keep) WriteStructures(types, detail);
+  if (structures_) WriteStructures(types, detail);
   details_.push_back(std::move(detail));
   return panel[Z(valueAt_)];
 }
 
-// The OTU resemblance of the subset and its monothetic groups, once per subset.
-void NicheEvaluator::WriteTypes(std::ostream& os, int types) {
-  const int s = in_.s, k = static_cast<int>(traits_.size()), digits = structures_.digits;
-  const bool pooled = in_.clusMeth != 0;
-  if (!typesShown_) {
-    typesShown_ = true;
-    Print(os, "\n%s matrix between %d populations, based on %d traits:\n", isDissim_ ? "Dissimilarity" : "Similarity",
-          s, k);
-    Print(os, "Traits:\t");
-    for (int t : traits_) Print(os, "%s\t", (*structures_.traitLabels)[Z(t - 1)].c_str());
-    Print(os, "\n");
-    PrintMatrixTab(os, s, s, S_, digits);
-    if (pooled) {
-      const int nMono = Smono_.rows();
-      Print(os, "\nWith this trait subset there are %d monothetic population groups.\n", nMono);
-      Print(os, "\n%s matrix between %d monothetic groups, based on %d traits:\n",
-            isDissim_ ? "Dissimilarity" : "Similarity", nMono, k);
-      PrintMatrixTab(os, nMono, nMono, Smono_, digits);
-      Print(os, "\nPartition vector of %d populations in %d monothetic groups:\n", s, nMono);
-      PrintVectorTab(os, s, mono_.data());
-    }
-  }
-  Print(os, pooled ? "\nPartition vector of %d populations in %d polythetic groups (types):\n"
-                   : "\nPartition vector of %d populations in %d specified groups (types):\n",
-        s, types);
-  PrintVectorTab(os, s, part_.data());
-  Print(os, in_.fuzzy == 3 ? "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n"
-                           : "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n",
-        s, types);
-  PrintMatrixTab(os, s, types, U_, digits);
-}
-
 void NicheEvaluator::WriteStructures(int types, const std::vector<double>& detail) {
   const RankingInputs& in = in_;
-  const int n = in.n, s = in.s, p = in.p, digits = structures_.digits;
-  std::ostringstream os;
-  WriteTypes(os, types);
+  const int n = in.n, s = in.s, p = in.p, digits = digits_;
+  std::ostream& os = *structures_;
+  PrintTypes(types, true);
   Print(os, "\nGroup sizes:\n");
   for (int t = 0; t < types; ++t) Print(os, "%d\t", static_cast<int>(detail[Z(kNichePanelSize + t)]));
   Print(os, "\n");
@@ -164,12 +109,13 @@ void NicheEvaluator::WriteStructures(int types, const std::vector<double>& detai
   Print(os, "\nTrait ranking criterion:\t");
   for (int v = 0; v < kNichePanelSize; ++v) Print(os, "%s=\t%g\t", kNichePanelLabels[Z(v)], detail[Z(v)]);
   Print(os, "%d groups\tTraits:\t", types);
-  for (int t : traits_) Print(os, "%s\t", (*structures_.traitLabels)[Z(t - 1)].c_str());
+  PrintMarkedLabels();
   Print(os, "Group sizes:\t");
   for (int t = 0; t < types; ++t) Print(os, "%d\t", static_cast<int>(detail[Z(kNichePanelSize + t)]));
   Print(os, "\n");
 
   // Residuals go to their own matrix: D_P and D_X serve the evaluations that follow.
+  residuals_.Resize(n, n);
   auto residualsOn = [&](const Matrix<double>& D, const char* heading) {
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < n; ++j) residuals_[i][j] = 0.0;
@@ -183,7 +129,6 @@ void NicheEvaluator::WriteStructures(int types, const std::vector<double>& detai
               "\nResemblance matrix between communities based on phylogeny (residuals after removing the effect of DT):\n");
   residualsOn(DX_,
               "\nResemblance matrix between communities based on traits (residuals after removing the effect of DT):\n");
-  text_ += os.str();
 }
 
 }  // namespace kalios

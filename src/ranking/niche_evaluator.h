@@ -5,8 +5,6 @@
 // the composition X fuzzy-weighted by trait types, the community weighted
 // means T and the environment E.
 #include <array>
-#include <ostream>
-#include <string>
 #include <vector>
 
 #include "ranking/subset_evaluator.h"
@@ -27,18 +25,11 @@ extern const std::array<const char*, kNichePanelSize> kNichePanelLabels;
 std::array<double, kNichePanelSize> NicheConservationPanel(double roPT, double roPX, double roXT, double roXE,
                                                            double roTE, double roPE);
 
-// What the structures file shows of each subset, when it is kept.
-struct NicheStructures {
-  bool keep = false;
-  int digits = 6;
-  const std::vector<std::string>* traitLabels = nullptr;
-};
-
 // Each evaluation's detail holds the panel then the group size of each type;
 // the criterion is roBetaNiche (criterion 14) or roAlphaBetaNiche (15).
 class NicheEvaluator : public SubsetEvaluator {
  public:
-  NicheEvaluator(const RankingInputs& in, int criterion, double roPE, NicheStructures structures);
+  NicheEvaluator(const RankingInputs& in, int criterion, double roPE);
   void Evaluate(const int* traits, int k, SubsetResult& out) override;
 
  protected:
@@ -47,17 +38,12 @@ class NicheEvaluator : public SubsetEvaluator {
 
  private:
   double Corr(const double* const* DA, const double* const* DB) const;
-  void WriteTypes(std::ostream& os, int types);
   void WriteStructures(int types, const std::vector<double>& detail);
 
   int valueAt_;
   double roPE_;
-  NicheStructures structures_;
   double roPT_ = 0, roTE_ = 0;
   std::vector<std::vector<double>> details_;
-  std::string text_;
-  std::vector<int> traits_;
-  bool typesShown_ = false;  // the OTU resemblance of the subset is in the structures file
   Matrix<double> residuals_;
 };
 

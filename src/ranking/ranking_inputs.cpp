@@ -52,7 +52,8 @@ void UnitTotals(Matrix<double>& W) {
 
 void BuildPhylogeny(const DataSet& d, const AnalysisOptions& o, RankingInputs& in) {
   const int n = in.n, s = in.s;
-  Matrix<double> F = d.phylogenyRese;
+  Matrix<double>& F = in.F;
+  F = d.phylogenyRese;
   if (d.phylogenyMatrixType == 2) {
     F.Resize(s, s);
     GowerMVOpt(s, d.nClados, d.phylogenyVarType.data(), d.phylogenyData, F, nullptr, nullptr, 0);
@@ -65,7 +66,9 @@ void BuildPhylogeny(const DataSet& d, const AnalysisOptions& o, RankingInputs& i
   int taxa = 0;
   CountGroupsNew(s, part.data(), taxa, nullptr);
   in.nTaxa = taxa;
-  Matrix<double> Q(s, taxa);
+  in.taxa = part;
+  Matrix<double>& Q = in.Q;
+  Q.Resize(s, taxa);
   if (o.fuzzyPhyl && F.rows() == s)
     FuzzyBelonging(s, taxa, F, part.data(), Q, d.phylogenyMatrixType == 3);
   else

@@ -51,6 +51,8 @@ struct RankingInputs {
   Matrix<double> E, DE;
   Matrix<double> Y, DY;
   Matrix<double> P, DP;
+  Matrix<double> F, Q;     // phylogenetic resemblance of the OTUs, their belonging to taxa
+  std::vector<int> taxa;   // s, the taxon of each OTU
   int nTaxa = 0;
   Matrix<double> Bp;       // s x p, zero-weight traits blanked
   Matrix<double> Brange;   // s x p, B' range-adjusted (Euclidean resemblance)

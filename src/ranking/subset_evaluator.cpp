@@ -8,7 +8,9 @@
 #include "measures/resemblance.h"
 #include "measures/transform.h"
 #include "measures/types.h"
+#include "numlib/print.h"
 #include "ranking/criteria.h"
+#include "shell/cformat.h"
 #include "testing/matrix_correlation.h"
 
 namespace kalios {
@@ -76,6 +78,19 @@ SubsetEvaluator::SubsetEvaluator(const RankingInputs& in)
   }
 }
 
+void SubsetEvaluator::SaveStructures(std::ostream* os, const std::vector<std::string>* labels, int digits) {
+  structures_ = os;
+  labels_ = labels;
+  digits_ = digits;
+  // The belonging matrix is part of what is saved.
+  if (os) fastRoute_ = false;
+}
+
+void SubsetEvaluator::PrintMarkedLabels() const {
+  for (int t : marked_)
+    if (labels_ && Z(t) < labels_->size()) Print(*structures_, "%s\t", (*labels_)[Z(t)].c_str());
+}
+
 void SubsetEvaluator::OtuResemblance() {
   const int s = in_.s;
   if (in_.reseCSTopt == 2) {
@@ -139,6 +154,25 @@ void SubsetEvaluator::CompositionDistances(int types, bool fast) {
     NominalReseNonHier(in_.n, types, X_, DX_, in_.rese_opt);
 }
 
+void SubsetEvaluator::PrintTypes(int types, bool belonging) const {
+  std::ostream& os = *structures_;
+  const int s = in_.s;
+  if (in_.clusMeth != 0) {
+    Print(os, "\nPartition vector of %d populations in %d monothetic groups:\n", s, Smono_.rows());
+    PrintVectorTab(os, s, mono_.data());
+    Print(os, "\nPartition vector of %d populations in %d polythetic groups (types):\n", s, types);
+  } else {
+    Print(os, "\nPartition vector of %d populations in %d specified groups (types):\n", s, types);
+  }
+  PrintVectorTab(os, s, part_.data());
+  if (belonging) {
+    Print(os, in_.fuzzy == 3 ? "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n"
+                             : "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n",
+          s, types);
+    PrintMatrixTab(os, s, types, U_, digits_);
+  }
+}
+
 double SubsetEvaluator::Criterion(int types) {
   const RankingInputs& in = in_;
   const int n = in.n, s = in.s, p = in.p, e = in.e, mode = in.mode;
@@ -158,6 +192,20 @@ double SubsetEvaluator::Criterion(int types) {
     if (dist) EucliDistMV(n, 1, Sd_, DS_);
   }
   if (dist && ModeNeedsX(mode)) CompositionDistances(types, fast);
+  if (structures_) {
+    std::ostream& os = *structures_;
+    PrintTypes(types, ModeNeedsComposition(mode));
+    if (dist && ModeNeedsX(mode)) {
+      Print(os, "Resemblance matrix between communities based on composition of types (matrix X):\n");
+      PrintLowerHalfMatrixTab(os, n, DX_, digits_);
+    }
+    if (dist && (mode == 1 || mode == 2)) {
+      Print(os,
+            "\nResemblance matrix DR comparing communities based on their Rao entropy expressed as equivalent "
+            "numbers of OTUs (Jost 2007): \n");
+      PrintLowerHalfMatrixTab(os, n, DR_, digits_);
+    }
+  }
 
   auto partialOf = [](double rxy, double rxz, double ryz) { return PartialCorrelation(rxy, rxz, ryz); };
   const bool procrustesPartial = in.opt_ro == 2;
@@ -241,11 +289,35 @@ void SubsetEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
 
   if (RankingMode(in.mode).needsT) {
     MatrixProdSelectMV_Adjust_Weight(n, s, s, p, in.W2, in.Bp, T_, select_.data(), in.weightOTUs.data());
+    if (structures_) {
+      Print(*structures_, "\nTraits:\t");
+      PrintMarkedLabels();
+      Print(*structures_, "\nMatrix with trait averages at community level (%d communities x %d traits):\n", n, p);
+      PrintMatrixTab(*structures_, n, p, T_, digits_);
+    }
     NormalizeColsMV(n, p, T_, T_);
     if (in.opt_ro == 1) EucliDistMV(n, p, T_, DT_);
+    if (structures_) {
+      Print(*structures_,
+            "\nMatrix with normalized traits at community level (%d communities x %d traits adjusted to unit "
+            "length):\n",
+            n, p);
+      PrintMatrixTab(*structures_, n, p, T_, digits_);
+      if (in.opt_ro == 1) {
+        Print(*structures_, "Resemblance matrix between communities based on selected traits (matrix T):\n");
+        PrintLowerHalfMatrixTab(*structures_, n, DT_, digits_);
+      }
+    }
   }
   SubsetReady();
   OtuResemblance();
+  if (structures_) {
+    Print(*structures_, "\nSimilarity matrix between %d populations, based on %d traits:\n", s, k);
+    Print(*structures_, "Traits:\t");
+    PrintMarkedLabels();
+    Print(*structures_, "\n");
+    PrintLowerHalfMatrixTab(*structures_, s, S_, digits_);
+  }
 
   const bool clustering = in.clusMeth != 0;
   int nMono = s;
@@ -265,6 +337,11 @@ void SubsetEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
         LinkageCluster(nMono, Smono_, hierarchy, isDissim_, false, in.clusMeth);
       }
     }
+  }
+  if (structures_ && clustering) {
+    Print(*structures_, "\nWith this trait subset there are %d monothetic population groups.\n", nMono);
+    Print(*structures_, "\nSimilarity matrix between %d monothetic groups, based on %d traits:\n", nMono, k);
+    PrintLowerHalfMatrixTab(*structures_, nMono, Smono_, digits_);
   }
   if (nMono < 2) return;
 

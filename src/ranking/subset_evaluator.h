@@ -6,6 +6,7 @@
 // every working matrix, allocated once.
 #include <cfloat>
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,8 @@ struct SubsetResult {
   int g = 0;                 // number of types of the best value; 0 when nothing was evaluated
   std::vector<std::pair<int, double>> evaluations;  // (types, value) in the order computed
   // What a derived evaluator records per evaluation (in the order of
-  // `evaluations`), and text it writes for the subset; both empty here.
+  // `evaluations`); empty here.
   std::vector<std::vector<double>> details;
-  std::string text;
 };
 
 // 0.5 * sum |a_i / sa - b_i / sb| (squared differences with `squared`) over the
@@ -42,6 +42,9 @@ class SubsetEvaluator {
   virtual ~SubsetEvaluator() = default;
   // traits: the k chosen trait numbers (from 1), ascending.
   virtual void Evaluate(const int* traits, int k, SubsetResult& out);
+  // Writes the matrices of every evaluation to os (the structures file);
+  // labels names the traits.
+  void SaveStructures(std::ostream* os, const std::vector<std::string>* labels, int digits);
 
  protected:
   // Called once per examined subset, after T (and D_T) and before the types.
@@ -54,6 +57,9 @@ class SubsetEvaluator {
   void Composition(int types, bool fast);
   void CompositionDistances(int types, bool fast);
   void OtuResemblance();
+  void PrintMarkedLabels() const;
+  // The partition into types (and the belonging to them) in the structures file.
+  void PrintTypes(int types, bool belonging) const;
   double Corr(const double* const* A, int pa, const double* const* B, int pb, const double* const* DA,
               const double* const* DB) const;
 
@@ -70,6 +76,9 @@ class SubsetEvaluator {
   // Every OTU its own type, fuzzy belonging on similarities, a W without
   // missing values or empty communities: X = W D^-1 S_A from the sparse W,
   // whenever S_A has no undefined pair.
+  std::ostream* structures_ = nullptr;
+  const std::vector<std::string>* labels_ = nullptr;
+  int digits_ = 6;
   bool fastRoute_ = false;
   bool sComplete_ = false;
   SparseRows w1Sparse_;

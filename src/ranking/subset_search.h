@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "ranking/ranking_inputs.h"
@@ -53,10 +55,18 @@ void RankVectorAbs(int n, const double* values, int* rankOut);
 // the slots ascending by absolute value.
 void KeepTrack(std::vector<KeptEntry>& kept, bool partial, double value, int g, const int* traits, int k);
 
+// Where the matrices of every evaluation go when they are saved (the search
+// then runs on one thread, so they come in the order of the search).
+struct StructuresSink {
+  std::ostream* os = nullptr;
+  const std::vector<std::string>* labels = nullptr;
+  int digits = 6;
+};
+
 // One evaluator per thread; `make` builds them (null: the evaluator of the mode).
 using EvaluatorFactory = std::function<std::unique_ptr<SubsetEvaluator>()>;
 
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out, const EvaluatorFactory& make = nullptr);
+                     RankingOutcome& out, const StructuresSink& structures = {}, const EvaluatorFactory& make = nullptr);
 
 }  // namespace kalios

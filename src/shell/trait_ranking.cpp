@@ -5,6 +5,7 @@
 #include "ranking/criteria.h"
 #include "ranking/niche_conservation.h"
 #include "ranking/settings_chrank.h"
+#include "session/track.h"
 #include "shell/cformat.h"
 #include "shell/shell.h"
 
@@ -22,17 +23,16 @@ void IFChOrderSearch(App& app) {
 
   const Preferences& pr = app.prefs;
   RankingRunContext run{app.con, app.data, app.opts, app.ranking, RankingPrefs{}, kVersionLine,
-                        app.shell.sessionName, app.track.whichFormda, app.shell.volumeName + whichChorder};
+                        app.shell.sessionName, app.track.whichFormda, app.shell.volumeName + whichChorder, {}};
   run.prefs.sDigits = pr.sDigits;
   run.prefs.countDoubleAbsence = pr.countDoubleAbsence;
   run.prefs.sqrtDissimOpt_RaoTraits = pr.sqrtDissimOpt_RaoTraits;
   run.prefs.BealsIncludeOpt = pr.BealsIncludeOpt;
   run.prefs.overfitFactorPCARegr = pr.overfitFactorPCARegr;
   run.prefs.threads = pr.nProcessors;
+  if (pr.saveStruct == 'y') run.structuresPath = app.shell.volumeName + app.shell.sessionName + structExt;
   if (criterion->mode == kNicheConservationSearch)
-    ChRank_Phylogeny_x_Trait_Assembly(run, app.prefs.saveStruct == 'y' && !app.shell.whichStructures.empty()
-                                               ? app.shell.volumeName + app.shell.whichStructures
-                                               : std::string());
+    ChRank_Phylogeny_x_Trait_Assembly(run);
   else
     ChRankLib(criterion->mode, run);
 

@@ -12,6 +12,7 @@
 #include "functional/analysis_data.h"
 #include "ranking/criteria.h"
 #include "ranking/niche_conservation.h"
+#include "ranking/niche_evaluator.h"
 
 namespace kalios::testing {
 namespace {
@@ -52,9 +53,9 @@ struct NicheRun : AnalysisFixture {
   std::string RunFile(int criterion) {
     app.opts.opt_struct = criterion;
     RankingRunContext run{con, app.data, app.opts, ranking, RankingPrefs{}, "KALIOS test", "small", "smallFormda.txt",
-                          dir.path() + "/niche.txt"};
+                          dir.path() + "/niche.txt", structures};
     run.prefs.threads = 1;
-    ChRank_Phylogeny_x_Trait_Assembly(run, structures);
+    ChRank_Phylogeny_x_Trait_Assembly(run);
     return ReadAll(dir.path() + "/niche.txt");
   }
   RankingOptions ranking;

@@ -182,7 +182,7 @@ TEST(ChRankLib, APartialSizeWithOnlyZerosPrintsNone) {
   data.o.opt_struct = 9;
   test::Scripted s;
   RankingRunContext run{s.con, data.d, data.o, data.r, data.prefs, "v", "sess", "sessFormda.txt",
-                        dir.path() + "/out.txt"};
+                        dir.path() + "/out.txt", dir.path() + "/str.txt"};
   ChRankLib(12, run);
   std::ifstream f(dir.path() + "/out.txt");
   std::stringstream text;
@@ -190,13 +190,21 @@ TEST(ChRankLib, APartialSizeWithOnlyZerosPrintsNone) {
   EXPECT_NE(text.str().find("optimal subset with 1 traits: \t0           \tnone\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("optimal subset with 2 traits: \t0           \tnone\n"), std::string::npos);
   EXPECT_NE(text.str().find("Trait ranking criterion (TRC): 9 (Trait-divergence"), std::string::npos);
+  // The structures file holds the matrices of each of the three subsets.
+  const std::string structures = testing::ReadAll(dir.path() + "/str.txt");
+  EXPECT_NE(structures.find("\nTrait matrix with 6 OTUs by 2 traits: \n"), std::string::npos);
+  int belongings = 0;
+  for (auto q = structures.find("Degrees of belonging of 6 populations"); q != std::string::npos;
+       q = structures.find("Degrees of belonging of 6 populations", q + 1))
+    ++belongings;
+  EXPECT_EQ(belongings, 3);
 }
 
 TEST(ChRankLib, AResultsFileThatCannotBeOpenedAbortsBeforeTheSearch) {
   testing::TempDir dir;
   SearchData data(6, 2, 5);
   test::Scripted s;
-  RankingRunContext run{s.con, data.d, data.o, data.r, data.prefs, "v", "sess", "f", dir.path()};
+  RankingRunContext run{s.con, data.d, data.o, data.r, data.prefs, "v", "sess", "f", dir.path(), {}};
   EXPECT_EQ(test::AbortCodeOf([&] { ChRankLib(10, run); }), kAbortOpenFailed);
   EXPECT_NE(s.err.str().find("can't open"), std::string::npos);
 }
