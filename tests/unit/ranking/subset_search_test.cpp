@@ -127,7 +127,7 @@ TEST(SubsetSearch, TiesKeepTheEarlierSubset) {
 TEST(SubsetSearch, ThreadsChangeNothing) {
   SearchData data(12, 5, 9);
   data.d.csm_Float[3][1] = kMissingValue;  // some subsets take the general route
-  for (int mode : {2, 10, 12}) {
+  for (int mode : {1, 2, 3, 9, 10, 12}) {
     Recorder one, two;
     RankingOutcome a = data.Search(mode, one, 1), b = data.Search(mode, two, 2);
     ASSERT_EQ(a.kept.size(), b.kept.size());
