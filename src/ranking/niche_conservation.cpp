@@ -87,7 +87,8 @@ void WriteHeader(std::ostream& os, const RankingRunContext& run, bool mantelInst
   }
   Print(os, o.squareDistMatrixOpt && !mantelInstead ? "Squared distances were used.\n"
                                                     : "Unsquared distances were used.\n");
-  if (r.printRankIntermedResults == 'y') Print(os, "\n%-*s\tGroups\tTrait subset used:\n", run.prefs.sDigits + 6, "TRC");
+  if (r.printRankIntermedResults == 'y')
+    Print(os, "\n%-*s\tGroups\tTrait subset used:\n", run.prefs.sDigits + 6, "TRC");
 }
 
 class NicheObserver : public RankingObserver {
@@ -144,7 +145,8 @@ class EvaluationList : public RankingObserver {
   std::vector<KeptEntry>& list_;
 };
 
-void WriteList(std::ostream& os, const char* heading, const std::vector<KeptEntry>& list, const RankingRunContext& run) {
+void WriteList(std::ostream& os, const char* heading, const std::vector<KeptEntry>& list,
+               const RankingRunContext& run) {
   const int digits = run.prefs.sDigits;
   Print(os, "%s", heading);
   for (int slot = nKeepTrack; slot >= 1 && Z(slot) < list.size(); --slot) {

@@ -126,9 +126,11 @@ void NicheEvaluator::WriteStructures(int types, const std::vector<double>& detai
     PrintMatrixTab(os, n, n, residuals_, digits);
   };
   residualsOn(in.DP,
-              "\nResemblance matrix between communities based on phylogeny (residuals after removing the effect of DT):\n");
+              "\nResemblance matrix between communities based on phylogeny (residuals after removing the effect "
+              "of DT):\n");
   residualsOn(DX_,
-              "\nResemblance matrix between communities based on traits (residuals after removing the effect of DT):\n");
+              "\nResemblance matrix between communities based on traits (residuals after removing the effect of "
+              "DT):\n");
 }
 
 }  // namespace kalios

@@ -67,6 +67,7 @@ struct StructuresSink {
 using EvaluatorFactory = std::function<std::unique_ptr<SubsetEvaluator>()>;
 
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out, const StructuresSink& structures = {}, const EvaluatorFactory& make = nullptr);
+                     RankingOutcome& out, const StructuresSink& structures = {},
+                     const EvaluatorFactory& make = nullptr);
 
 }  // namespace kalios

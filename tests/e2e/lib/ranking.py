@@ -221,7 +221,9 @@ def compare_summary_block(cr, lines):
     count = len(sizes)
     for i, l in enumerate(lines):
         f = labels_of(l.split("\t"))
-        if len(f) != count or not all(x.lstrip("-").isdigit() for x in f) or [int(x) for x in f] != [p["g"] for p in sizes]:
+        if len(f) != count or not all(x.lstrip("-").isdigit() for x in f):
+            continue
+        if [int(x) for x in f] != [p["g"] for p in sizes]:
             continue
         if i + 1 >= len(lines) or i - 1 - count < 0 or lines[i - 1].strip():
             continue

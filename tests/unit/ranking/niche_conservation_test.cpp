@@ -196,7 +196,10 @@ TEST(NicheConservation, StructuresFileLeavesTheListsAlone) {
   kept.Cluster();
   kept.structures = kept.dir.path() + "/smallStr.txt";
   const std::string with = kept.RunFile(15);
-  auto lists = [](const std::string& s) { return s.substr(s.find("\n\nTrait subsets"), s.find("Elapsed") - s.find("\n\nTrait subsets")); };
+  auto lists = [](const std::string& s) {
+    const auto from = s.find("\n\nTrait subsets");
+    return s.substr(from, s.find("Elapsed") - from);
+  };
   EXPECT_EQ(lists(without), lists(with));
   const std::string str = ReadAll(kept.structures);
   EXPECT_NE(str.find("Resemblance matrix between 6 relev\xC3\xA9s based on 2 environmental variables:\n"),
