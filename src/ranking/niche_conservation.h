@@ -23,8 +23,9 @@ struct NicheOutcome {
 // Mantel correlation and says so in the results file.
 void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run);
 
-// The search itself, for the tests: the observer sees each subset in the
-// sequential order whatever the number of threads.
+// The search itself: the observer sees each subset in the sequential order
+// whatever the number of threads. The inputs are those of the criterion with
+// opt_ro 1 and corrKind 'm' or 'r' (the results file run sets them so).
 void RunNicheSearch(const RankingInputs& in, int criterion, int kMin, int kMax, int threads,
                     RankingObserver& observer, NicheOutcome& out, const StructuresSink& structures = {});
 
