@@ -143,11 +143,15 @@ void WriteTables(std::ostream& os, int mode, const RankingRunContext& run, const
 void WriteSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in) {
   const int digits = run.prefs.sDigits, n = in.n, s = in.s;
   const DataSet& d = run.data;
+  const bool niche = mode == kNicheConservationSearch;
   if (ModeNeedsE(mode)) {
-    Print(os, "Resemblance matrix between %d communities based on %d environmental variables:\n", n, in.e);
+    Print(os,
+          niche ? "Resemblance matrix between %d relev\xC3\xA9s based on %d environmental variables:\n"
+                : "Resemblance matrix between %d communities based on %d environmental variables:\n",
+          n, in.e);
     PrintLowerHalfMatrixTab(os, n, in.DE, digits);
   }
-  if (mode >= 4 && mode <= 6) {
+  if ((mode >= 4 && mode <= 6) || niche) {
     if (d.phylogenyMatrixType == 1) Print(os, "\nSimilarity matrix between %d OTUs:\n", s);
     if (d.phylogenyMatrixType == 3) Print(os, "\nDissimilarity matrix between %d OTUs:\n", s);
     if (d.phylogenyMatrixType == 2) {
@@ -236,6 +240,14 @@ void ChRankLib(int mode, const RankingRunContext& run) {
     structuresFile.Write(structures.str());
     structuresFile.Commit();
   }
+}
+
+void CheckResultsWritable(Console& con, const std::string& path) { CheckWritable(con, path); }
+
+void ResultsOpenFailed(Console& con, const std::string& path) { OpenFailed(con, path); }
+
+void WriteRankingSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in) {
+  WriteSetupStructures(os, mode, run, in);
 }
 
 }  // namespace kalios

@@ -2,6 +2,7 @@
 // The trait subset search as the program runs it: the inputs, the results
 // file with its header, the per-size lines (and the intermediate lines) as
 // the search goes, the kept list and the per-size summary.
+#include <ostream>
 #include <string>
 
 #include "ranking/ranking_inputs.h"
@@ -30,5 +31,11 @@ struct RankingRunContext {
 // ends in the file-open abort before the search starts; a community
 // resemblance option that is not defined ends in abort code 1.
 void ChRankLib(int mode, const RankingRunContext& run);
+
+// Ends in the file-open abort unless a results file can be written at path.
+void CheckResultsWritable(Console& con, const std::string& path);
+[[noreturn]] void ResultsOpenFailed(Console& con, const std::string& path);
+// The matrices a search of the mode starts from, at the head of the structures file.
+void WriteRankingSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in);
 
 }  // namespace kalios

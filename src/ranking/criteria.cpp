@@ -97,6 +97,9 @@ const char* opt_structInfo(int code) {
 }
 
 const ModeInfo& RankingMode(int mode) {
+  // The niche conservation search compares signed products and always builds T.
+  static constexpr ModeInfo kNiche{false, true, "", ""};
+  if (mode == kNicheConservationSearch) return kNiche;
   if (mode < 1 || mode > 12) mode = 10;
   return kModes[static_cast<std::size_t>(mode - 1)];
 }

@@ -22,7 +22,7 @@ const char* opt_structInfo(int code);
 // Indexed by rankingAlgorithm - 1.
 extern const std::array<const char*, 2> rankingAlgorithmInfo;
 
-// Per search mode 1..12 (index mode - 1).
+// Per search mode 1..12, and kNicheConservationSearch (signed, with T).
 struct ModeInfo {
   bool partial;          // compared by absolute value, starting from 0
   bool needsT;           // community weighted means take part

@@ -8,6 +8,7 @@
 #include "measures/transform.h"
 #include "measures/types.h"
 #include "measures/diversity.h"
+#include "ranking/criteria.h"
 #include "session/partition.h"
 
 namespace kalios {
@@ -84,7 +85,9 @@ bool ModeNeedsX(int mode) {
   return mode == 2 || mode == 4 || mode == 6 || mode == 7 || mode == 9 || mode == 10 || mode == 12;
 }
 
-bool ModeNeedsE(int mode) { return mode == 1 || mode == 2 || mode == 3 || mode >= 10; }
+bool ModeNeedsE(int mode) {
+  return mode == kNicheConservationSearch || mode == 1 || mode == 2 || mode == 3 || mode >= 10;
+}
 
 void BuildRankingInputs(const DataSet& d, const AnalysisOptions& o, const RankingOptions& r,
                         const RankingPrefs& prefs, int mode, RankingInputs& in) {
@@ -142,7 +145,7 @@ void BuildRankingInputs(const DataSet& d, const AnalysisOptions& o, const Rankin
   for (int i = 0; i < s; ++i)
     for (int k = 0; k < p; ++k) in.Bp[i][k] = in.weight[Z(k)] > 0 ? d.csm_Float[i][k] : 0.0;
 
-  if (mode >= 4 && mode <= 6) BuildPhylogeny(d, o, in);
+  if ((mode >= 4 && mode <= 6) || mode == kNicheConservationSearch) BuildPhylogeny(d, o, in);
 
   if (in.reseCSTopt == 1) {
     std::vector<double> range(Z(p), 0.0);

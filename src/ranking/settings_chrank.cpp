@@ -104,10 +104,6 @@ void SettingsChRank(Console& con, DataSet& d, AnalysisOptions& o, RankingOptions
     Print(con.out, "\nType option no.: ");
     const int code = static_cast<int>(ReadNumberIn(con, "1 9 10 11 12 13 14 15 16 17 21 22 23 24"));
     if (RankingCriterionRefusal(code, d)) continue;
-    if (code == 14 || code == 15) {
-      Print(con.out, "\nThe niche conservation criteria (14 and 15) are not available in this version.\n");
-      continue;
-    }
     o.opt_struct = code;
     break;
   }

@@ -125,29 +125,61 @@ double SubsetEvaluator::Corr(const double* const* A, int pa, const double* const
   return MatrixCorrelationLib(in_.n, pa, pb, A, B, DA, DB, in_.squareDist, in_.corrKind);
 }
 
+bool SubsetEvaluator::FastComposition(int types) const { return fastRoute_ && sComplete_ && types == in_.s; }
+
+void SubsetEvaluator::Composition(int types, bool fast) {
+  const RankingInputs& in = in_;
+  const int n = in.n, s = in.s;
+  if (fast) {
+    // U = S_A with unit row totals, so X = W diag(1 / row totals) S_A.
+    for (int i = 0; i < s; ++i) {
+      double total = 0;
+      for (int j = 0; j < s; ++j) total += S_[i][j];
+      rowScale_[Z(i)] = total == 0 ? 1.0 : 1.0 / total;
+    }
+    SparseTimesDense(n, s, w1Sparse_, rowScale_.data(), S_, X_);
+  } else {
+    if (in.fuzzy == 3)
+      FuzzyBelonging(s, types, S_, part_.data(), U_, isDissim_);
+    else
+      CrispBelonging(s, types, part_.data(), U_);
+    MatrixProdSelectMV_Adjust_Weight(n, s, s, types, in.W1, U_, X_, nullptr, in.weightOTUs.data());
+  }
+}
+
+void SubsetEvaluator::CompositionDistances(int types, bool fast) {
+  if (fast && (in_.rese_opt == 6 || in_.rese_opt == 7))
+    EuclideanRows(in_.n, types, X_, DX_);
+  else
+    NominalReseNonHier(in_.n, types, X_, DX_, in_.rese_opt);
+}
+
+void SubsetEvaluator::PrintTypes(int types, bool belonging) const {
+  std::ostream& os = *structures_;
+  const int s = in_.s;
+  if (in_.clusMeth != 0) {
+    Print(os, "\nPartition vector of %d populations in %d monothetic groups:\n", s, Smono_.rows());
+    PrintVectorTab(os, s, mono_.data());
+    Print(os, "\nPartition vector of %d populations in %d polythetic groups (types):\n", s, types);
+  } else {
+    Print(os, "\nPartition vector of %d populations in %d specified groups (types):\n", s, types);
+  }
+  PrintVectorTab(os, s, part_.data());
+  if (belonging) {
+    Print(os, in_.fuzzy == 3 ? "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n"
+                             : "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n",
+          s, types);
+    PrintMatrixTab(os, s, types, U_, digits_);
+  }
+}
+
 double SubsetEvaluator::Criterion(int types) {
   const RankingInputs& in = in_;
   const int n = in.n, s = in.s, p = in.p, e = in.e, mode = in.mode;
   const bool dist = in.opt_ro == 1;
 
-  const bool fast = fastRoute_ && sComplete_ && types == s;
-  if (ModeNeedsComposition(mode)) {
-    if (fast) {
-      // U = S_A with unit row totals, so X = W diag(1 / row totals) S_A.
-      for (int i = 0; i < s; ++i) {
-        double total = 0;
-        for (int j = 0; j < s; ++j) total += S_[i][j];
-        rowScale_[Z(i)] = total == 0 ? 1.0 : 1.0 / total;
-      }
-      SparseTimesDense(n, s, w1Sparse_, rowScale_.data(), S_, X_);
-    } else {
-      if (in.fuzzy == 3)
-        FuzzyBelonging(s, types, S_, part_.data(), U_, isDissim_);
-      else
-        CrispBelonging(s, types, part_.data(), U_);
-      MatrixProdSelectMV_Adjust_Weight(n, s, s, types, in.W1, U_, X_, nullptr, in.weightOTUs.data());
-    }
-  }
+  const bool fast = FastComposition(types);
+  if (ModeNeedsComposition(mode)) Composition(types, fast);
 
   if (mode == 1 || mode == 2) {
     // Rao entropy over all the OTUs of the community, whatever the number of types.
@@ -159,28 +191,10 @@ double SubsetEvaluator::Criterion(int types) {
     for (int i = 0; i < n; ++i) Sd_[i][0] = SumAbsDeviations(std::min(types, s), in.W1[i], X_[i], false);
     if (dist) EucliDistMV(n, 1, Sd_, DS_);
   }
-  if (dist && ModeNeedsX(mode)) {
-    if (fast && (in.rese_opt == 6 || in.rese_opt == 7))
-      EuclideanRows(n, types, X_, DX_);
-    else
-      NominalReseNonHier(n, types, X_, DX_, in.rese_opt);
-  }
+  if (dist && ModeNeedsX(mode)) CompositionDistances(types, fast);
   if (structures_) {
     std::ostream& os = *structures_;
-    if (in.clusMeth != 0) {
-      Print(os, "\nPartition vector of %d populations in %d monothetic groups:\n", s, Smono_.rows());
-      PrintVectorTab(os, s, mono_.data());
-      Print(os, "\nPartition vector of %d populations in %d polythetic groups (types):\n", s, types);
-    } else {
-      Print(os, "\nPartition vector of %d populations in %d specified groups (types):\n", s, types);
-    }
-    PrintVectorTab(os, s, part_.data());
-    if (ModeNeedsComposition(mode)) {
-      Print(os, in.fuzzy == 3 ? "\nDegrees of belonging of %d populations (rows) in %d types (columns):\n"
-                              : "\nDegrees of belonging (crisp) of %d populations (rows) in %d types (columns):\n",
-            s, types);
-      PrintMatrixTab(os, s, types, U_, digits_);
-    }
+    PrintTypes(types, ModeNeedsComposition(mode));
     if (dist && ModeNeedsX(mode)) {
       Print(os, "Resemblance matrix between communities based on composition of types (matrix X):\n");
       PrintLowerHalfMatrixTab(os, n, DX_, digits_);
@@ -295,6 +309,7 @@ void SubsetEvaluator::Evaluate(const int* traits, int k, SubsetResult& out) {
       }
     }
   }
+  SubsetReady();
   OtuResemblance();
   if (structures_) {
     Print(*structures_, "\nSimilarity matrix between %d populations, based on %d traits:\n", s, k);

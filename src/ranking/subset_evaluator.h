@@ -27,6 +27,9 @@ struct SubsetResult {
   double best = 0;
   int g = 0;                 // number of types of the best value; 0 when nothing was evaluated
   std::vector<std::pair<int, double>> evaluations;  // (types, value) in the order computed
+  // What a derived evaluator records per evaluation (in the order of
+  // `evaluations`); empty here.
+  std::vector<std::vector<double>> details;
 };
 
 // 0.5 * sum |a_i / sa - b_i / sb| (squared differences with `squared`) over the
@@ -36,16 +39,27 @@ double SumAbsDeviations(int n, const double* a, const double* b, bool squared);
 class SubsetEvaluator {
  public:
   explicit SubsetEvaluator(const RankingInputs& in);
+  virtual ~SubsetEvaluator() = default;
   // traits: the k chosen trait numbers (from 1), ascending.
-  void Evaluate(const int* traits, int k, SubsetResult& out);
+  virtual void Evaluate(const int* traits, int k, SubsetResult& out);
   // Writes the matrices of every evaluation to os (the structures file);
   // labels names the traits.
   void SaveStructures(std::ostream* os, const std::vector<std::string>* labels, int digits);
 
- private:
+ protected:
+  // Called once per examined subset, after T (and D_T) and before the types.
+  virtual void SubsetReady() {}
+  // The criterion for the partition in part_ into `types` types.
+  virtual double Criterion(int types);
+  // Whether X of this subset can take the fast route (U is then not formed).
+  bool FastComposition(int types) const;
+  // U and X = W U for the partition in part_; D_X from X.
+  void Composition(int types, bool fast);
+  void CompositionDistances(int types, bool fast);
   void OtuResemblance();
   void PrintMarkedLabels() const;
-  double Criterion(int types);
+  // The partition into types (and the belonging to them) in the structures file.
+  void PrintTypes(int types, bool belonging) const;
   double Corr(const double* const* A, int pa, const double* const* B, int pb, const double* const* DA,
               const double* const* DB) const;
 

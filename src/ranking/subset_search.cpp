@@ -47,7 +47,7 @@ void KeepTrack(std::vector<KeptEntry>& kept, bool partial, double value, int g, 
 }
 
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out, const StructuresSink& structures) {
+                     RankingOutcome& out, const StructuresSink& structures, const EvaluatorFactory& make) {
   const int p = in.p;
   const bool partial = RankingMode(in.mode).partial;
   const double start = partial ? 0.0 : kLowestValue;
@@ -59,7 +59,8 @@ void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, R
   threads = structures.os ? 1 : std::max(threads, 1);
 
   std::vector<std::unique_ptr<SubsetEvaluator>> evaluators;
-  for (int t = 0; t < threads; ++t) evaluators.push_back(std::make_unique<SubsetEvaluator>(in));
+  for (int t = 0; t < threads; ++t)
+    evaluators.push_back(make ? make() : std::make_unique<SubsetEvaluator>(in));
   if (structures.os) evaluators[0]->SaveStructures(structures.os, structures.labels, structures.digits);
   const int block = threads * kBlockPerThread;
   std::vector<int> combos;

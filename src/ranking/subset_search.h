@@ -4,6 +4,8 @@
 // blocks and folded in that order, so the bests and the kept list are those
 // of a one-thread search whatever the number of threads.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -61,7 +63,11 @@ struct StructuresSink {
   int digits = 6;
 };
 
+// One evaluator per thread; `make` builds them (null: the evaluator of the mode).
+using EvaluatorFactory = std::function<std::unique_ptr<SubsetEvaluator>()>;
+
 void RunSubsetSearch(const RankingInputs& in, int kMin, int kMax, int threads, RankingObserver& observer,
-                     RankingOutcome& out, const StructuresSink& structures = {});
+                     RankingOutcome& out, const StructuresSink& structures = {},
+                     const EvaluatorFactory& make = nullptr);
 
 }  // namespace kalios

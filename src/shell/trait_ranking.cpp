@@ -3,6 +3,7 @@
 #include "functional/settings.h"
 #include "ranking/chrank.h"
 #include "ranking/criteria.h"
+#include "ranking/niche_conservation.h"
 #include "ranking/settings_chrank.h"
 #include "session/track.h"
 #include "shell/cformat.h"
@@ -17,7 +18,7 @@ void IFChOrderSearch(App& app) {
   SettingsChRank(app.con, app.data, app.opts, app.ranking, hooks);
 
   const RankingCriterion* criterion = FindRankingCriterion(app.opts.opt_struct);
-  if (criterion == nullptr || criterion->mode == kNicheConservationSearch) return;
+  if (criterion == nullptr) return;
   const std::string whichChorder = app.shell.sessionName + criterion->suffix;
 
   const Preferences& pr = app.prefs;
@@ -30,7 +31,10 @@ void IFChOrderSearch(App& app) {
   run.prefs.overfitFactorPCARegr = pr.overfitFactorPCARegr;
   run.prefs.threads = pr.nProcessors;
   if (pr.saveStruct == 'y') run.structuresPath = app.shell.volumeName + app.shell.sessionName + structExt;
-  ChRankLib(criterion->mode, run);
+  if (criterion->mode == kNicheConservationSearch)
+    ChRank_Phylogeny_x_Trait_Assembly(run);
+  else
+    ChRankLib(criterion->mode, run);
 
   app.shell.dirtyOrig = 1;
   ClearLine(app);

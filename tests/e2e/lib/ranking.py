@@ -1,8 +1,11 @@
 """Checks a trait ranking results file against the independent reference of
 tests/fixtures/ranking/<set>/expected_ranking.json: the fixed header lines,
 the per-size lines, the kept list (entries of near-equal |value| in any
-order) and the per-size summary. Numbers must agree to one unit of their
-sixth significant digit.
+order) and the per-size summary. For the niche conservation criteria (14,
+15) the per-size lines carry the number of types, there are two lists of 100
+printed slots (every evaluation, every subset) and the summary is a block of
+label, type-count and value lines anywhere in the file. Numbers must agree to
+one unit of their sixth significant digit.
 
 Usable alone: python3 ranking.py <expected_ranking.json> <results file> [code] [--strict]
 """
@@ -58,9 +61,11 @@ def compare(expected, lines, code, strict=False):
         if h.rstrip(" \t") not in trimmed:
             fails.append(f"header line missing: {h!r}")
 
+    niche = cr.get("search") == "ChRank_Phylogeny_x_Trait_Assembly"
     for ps in cr["per_size"]:
         k = ps["k"]
-        pre = f"Ranking criterion value, and optimal subset with {k} traits: \t"
+        pre = (f"Ranking criterion values, groups and optimal subset with {k} traits: \t" if niche
+               else f"Ranking criterion value, and optimal subset with {k} traits: \t")
         hits = [l for l in lines if l.startswith(pre)]
         if len(hits) != 1:
             fails.append(f"k = {k}: {len(hits)} per-size lines")
@@ -70,12 +75,23 @@ def compare(expected, lines, code, strict=False):
             fails.append(f"k = {k} best value {f[0].strip()}, expected {ps['value']:.10g}")
         if strict and not layout_ok(f[0], 12):
             fails.append(f"k = {k}: value field {f[0]!r} is not %-12.6g")
-        want = ["none"] if ps["none"] else ps["labels"]
-        got = labels_of(f[1:])
+        rest = f[1:]
+        if niche:
+            if not rest or rest[0].strip() != f"{ps['g']} groups":
+                fails.append(f"k = {k}: groups field {rest[:1]}, expected {ps['g']} groups")
+            rest = rest[1:]
+        want = ["none"] if ps.get("none") else ps["labels"]
+        got = labels_of(rest)
         if got != want and got not in alternatives(k):
             fails.append(f"k = {k} best subset {got}, expected {want}")
-        if strict and not ps["none"] and not hits[0].endswith("\t"):
+        if strict and not ps.get("none") and not hits[0].endswith("\t"):
             fails.append(f"k = {k}: no tab after the last label")
+
+    if niche:
+        for key, header, what in (("evaluation_list", "evaluation_header", "evaluation list"),
+                                  ("subset_list", "subset_header", "subset list")):
+            fails += compare_slot_list(expected, cr[header], cr[key], lines, trimmed, what, strict)
+        return fails + compare_summary_block(cr, lines)
 
     h1, h2 = cr["table_header"]
     at = [i for i, l in enumerate(trimmed) if l == h1.rstrip(" \t")]
@@ -129,7 +145,7 @@ def compare(expected, lines, code, strict=False):
                 fails.append(f"summary line for k = {ps['k']} missing")
                 continue
             f = lines[i + 2 + a].split("\t")
-            want = ["none"] if ps["none"] else ps["labels"]
+            want = ["none"] if ps.get("none") else ps["labels"]
             got = labels_of(f[1:])
             if not num_match(f[0], ps["value"]):
                 fails.append(f"summary k = {ps['k']}: {f[0].strip()}, expected {ps['value']:.10g}")
@@ -138,6 +154,85 @@ def compare(expected, lines, code, strict=False):
             if strict and not layout_ok(f[0], 13):
                 fails.append(f"summary k = {ps['k']}: value field {f[0]!r} is not %-13.6g")
     return fails
+
+
+def read_block(lines, trimmed, h1, h2, limit):
+    """The lines under a two-line heading up to an empty line or the next section, or None."""
+    at = [i for i, l in enumerate(trimmed) if l == h1.rstrip(" \t")]
+    if len(at) != 1 or at[0] + 1 >= len(lines) or trimmed[at[0] + 1] != h2.rstrip(" \t"):
+        return None
+    block, j = [], at[0] + 2
+    while (j < len(lines) and lines[j].strip() and not lines[j].startswith(("Trait subsets", "Elapsed time"))
+           and len(block) < limit):
+        block.append(lines[j])
+        j += 1
+    return block
+
+
+def compare_slot_list(expected, header, entries, lines, trimmed, what, strict):
+    """A list of 100 printed slots "value\tg groups\tlabels"; empty slots print 0 and 0 groups."""
+    block = read_block(lines, trimmed, header[0], header[1], 100)
+    if block is None:
+        return [f"{what} header {header[0]!r} not found exactly once"]
+    fails = []
+    if len(block) != 100:
+        fails.append(f"{what}: {len(block)} lines printed, expected 100")
+    parsed = []
+    for l in block:
+        f = l.split("\t")
+        g = f[1].strip() if len(f) > 1 else ""
+        parsed.append((f[0], g, labels_of(f[2:]), l))
+    empty = [p[0].strip() == "0" and p[1] == "0 groups" and not p[2] for p in parsed]
+    filled = [p for p, e in zip(parsed, empty) if not e]
+    want = [e for e in entries if not e.get("empty")]
+    if len(filled) != len(want):
+        fails.append(f"{what}: {len(filled)} non-empty lines, expected {len(want)}")
+    if any(empty) and not all(empty[empty.index(True):]):
+        fails.append(f"{what}: empty slots are not all after the filled ones")
+    tie_rel = expected.get("tie_rel", 1e-6)
+    n = min(len(filled), len(want))
+    groups, gi = [], 0
+    for a in range(n):
+        if a and abs(abs(want[a]["value"]) - abs(want[a - 1]["value"])) > tie_rel * max(abs(want[a]["value"]), 1e-300):
+            gi += 1
+        groups.append(gi)
+    for g in sorted(set(groups)):
+        idx = [a for a in range(n) if groups[a] == g]
+        used = set()
+        for a in idx:
+            e = want[a]
+            match = next((b for b in idx if b not in used and num_match(filled[b][0], e["value"])
+                          and filled[b][2] == e["labels"] and filled[b][1] == f"{e['g']} groups"), None)
+            if match is None:
+                fails.append(f"{what} position {a + 1}: expected {e['value']:.10g} {e['g']} groups {e['labels']}, "
+                             f"printed {filled[a][3]!r}")
+            else:
+                used.add(match)
+    if strict:
+        for p in parsed:
+            if not layout_ok(p[0], 12) or not p[3].endswith("\t"):
+                fails.append(f"{what}: layout of {p[3]!r}")
+    return fails
+
+
+def compare_summary_block(cr, lines):
+    """The per-size summary: one label line per size, an empty line, the numbers of types, the values."""
+    sizes = cr["per_size"]
+    count = len(sizes)
+    for i, l in enumerate(lines):
+        f = labels_of(l.split("\t"))
+        if len(f) != count or not all(x.lstrip("-").isdigit() for x in f):
+            continue
+        if [int(x) for x in f] != [p["g"] for p in sizes]:
+            continue
+        if i + 1 >= len(lines) or i - 1 - count < 0 or lines[i - 1].strip():
+            continue
+        values = [x for x in lines[i + 1].split("\t")][:count]
+        if len(values) < count or not all(num_match(v, p["value"]) for v, p in zip(values, sizes)):
+            continue
+        if all(labels_of(lines[i - 1 - count + a].split("\t")) == p["labels"] for a, p in enumerate(sizes)):
+            return [] if i - 1 - count > 0 else ["per-size summary written over the start of the file"]
+    return ["per-size summary block not found"]
 
 
 def check_file(expected_path, results_path, code=None, strict=True):

@@ -72,12 +72,17 @@ TEST_F(RankingDialogue, ANominalTraitRefusesEveryCriterionThatAveragesTraits) {
   EXPECT_EQ(Occurrences(out, "   1 r(XE): TCAP and TDAP\n"), 9);
 }
 
-TEST_F(RankingDialogue, NicheConservationIsNotAvailableYet) {
-  d.nenv = 1;
+TEST_F(RankingDialogue, NicheConservationNeedsEAsWellAsAPhylogeny) {
   d.hasPhylogeny = true;
-  const std::string out = Run("14 15 13 1 5 n\n");
-  EXPECT_EQ(Occurrences(out, "not available"), 2);
-  EXPECT_EQ(o.opt_struct, 13);
+  Run("14 15 11 1 5 n\n");
+  EXPECT_EQ(menus, 3);
+  EXPECT_EQ(o.opt_struct, 11);
+  d.nenv = 1;
+  menus = 0;
+  Run("15 1 5 n\n");
+  EXPECT_EQ(menus, 1);
+  EXPECT_EQ(o.opt_struct, 15);
+  EXPECT_TRUE(d.includePhylogeny);
 }
 
 TEST_F(RankingDialogue, TraitConvergenceForcesEuclideanDistances) {

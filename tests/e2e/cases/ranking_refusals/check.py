@@ -6,12 +6,11 @@ import ranking  # noqa: E402
 
 
 def check(workdir, stdout, stderr, status, fixtures):
-    # 14 is not available yet and shows the menu again; regression (4) and
-    # analysis of variance (5) mean nothing for a ranking and bring the
-    # congruence question back; the run then goes on as the reference one.
+    # Regression (4) and analysis of variance (5) mean nothing for a ranking
+    # and bring the congruence question back; the run then goes on as the
+    # reference one.
     assert status == 0, (status, stderr[-2000:])
-    assert stdout.count("CHARACTER RANKING SETTINGS") == 2, stdout.count("CHARACTER RANKING SETTINGS")
-    assert "not available in this version" in stdout
+    assert stdout.count("CHARACTER RANKING SETTINGS") == 1, stdout.count("CHARACTER RANKING SETTINGS")
     assert stdout.count("\nMeasuring congruence using\n") == 3
     assert "linear regression" not in stdout
     ranking.check_run(workdir, stdout, fixtures, "small", "21")
