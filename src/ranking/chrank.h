@@ -34,6 +34,9 @@ void ChRankLib(int mode, const RankingRunContext& run);
 
 // Ends in the file-open abort unless a results file can be written at path.
 void CheckResultsWritable(Console& con, const std::string& path);
+// The opening lines every ranking results file shares: version, title, time,
+// session, data file and the unit-total adjustment of the trait means.
+void WriteRankingHeaderTop(std::ostream& os, const RankingRunContext& run);
 [[noreturn]] void ResultsOpenFailed(Console& con, const std::string& path);
 // The matrices a search of the mode starts from, at the head of the structures file.
 void WriteRankingSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in);

@@ -33,18 +33,7 @@ void WriteHeader(std::ostream& os, const RankingRunContext& run, bool mantelInst
   const AnalysisOptions& o = run.opts;
   const RankingOptions& r = run.ranking;
   const DataSet& d = run.data;
-  const std::string rule(70, '-');
-  Print(os, "%s\n\n", run.versionLine.c_str());
-  Print(os, "%s\n", rule.c_str());
-  Print(os, "TRAIT SUBSET OPTIMIZATION\n");
-  Print(os, "%s\n", rule.c_str());
-  const std::time_t now = std::time(nullptr);
-  os << std::ctime(&now);
-  Print(os, "Session:        %s \n", run.sessionName.c_str());
-  Print(os, "Formatted data: %s \n", run.formdaName.c_str());
-  Print(os, r.optUnitTotalAdjust1
-                ? "Community data matrix W adjusted to unit totals prior to trait convergence evaluation.\n"
-                : "Community data matrix W NOT adjusted to unit totals prior to trait convergence evaluation.\n");
+  WriteRankingHeaderTop(os, run);
   Print(os, o.optUnitTotalAdjust2 ? "Community data matrix W adjusted to unit totals prior to evaluation.\n"
                                   : "Community data matrix W NOT adjusted to unit totals prior to evaluation.\n");
   Print(os, "Trait ranking criterion (TRC): %s\n", opt_structInfo(o.opt_struct));
