@@ -380,11 +380,6 @@ TEST_F(Formatting, DataForSessionMenu) {
   EXPECT_EQ(ReadAll("tTrk.txt"), "sFormda.txt\n07Jul17\n");
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 TEST_F(Formatting, SevenDigitValuesAreStoredAsReadAndTheirStatesCounted) {
   // Rounded to 6 digits these three would be one value, and the file would

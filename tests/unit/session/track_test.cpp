@@ -264,11 +264,6 @@ TEST(Track, ForgettingResultsKeepsTheOrdinationFlags) {
   EXPECT_EQ(s.ds.whichLevelGrCST, 1);
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // Deleted, repeated or glued lines and changed counts end in the abort, or
 // (two item lines glued) read back the same record: never a shifted one.

@@ -391,11 +391,6 @@ TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   EXPECT_EQ(MakeNullModelSetup(d.rec).kind, NullModelKind::kSite);
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // The faster route of the Mantel mode gives the statistics of the general
 // route to rounding, for the first matrix alone or all matrices randomized,
@@ -443,11 +438,6 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
   }
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // A pair of communities left out of DE: the fast route hands the statistics
 // with DE to the general Mantel statistic, which then needs every null
@@ -529,11 +519,6 @@ TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
   EXPECT_FALSE(FastMantelApplies(d.rec));
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // Near-identical communities with large raw abundances: the distances of X
 // from the Gram matrix would cancel most of their digits. The fast route must
