@@ -106,15 +106,6 @@ TEST_F(Prefs, LeavingAtOnceWritesTheFileThatReadsBackEveryValue) {
   EXPECT_EQ(p.nProcessors, std::min(2, omp_get_num_procs()));
 }
 
-TEST_F(Prefs, DefaultsWrittenExactly) {
-  Dialogue("C\n");
-  std::string text = Slurp();
-  const std::string expected =
-      "17Apr2020\n0\n0.000000\n0.000000\n0\n0.000000\n0.000000\n1\nn\n0\n0.000000\n0.000000\n"
-      "6\n2147483647\n6\nn\nn\nn\n1\n1\n0\n1\n2\n1\n0\n1\n0\n";
-  EXPECT_EQ(text.substr(0, expected.size()), expected);
-}
-
 TEST_F(Prefs, AnotherVersionOrNoFileLeavesTheDefaults) {
   int code = -1;
   ReadBack(&code);

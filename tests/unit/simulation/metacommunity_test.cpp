@@ -338,30 +338,6 @@ TEST(Metacommunity, SameSeedSameStepFilesByteForByte) {
   EXPECT_EQ(ages.rfind("\nAverage age data matrix at step 1, BEFORE mortality, for 6 community sites", 0), 0u);
 }
 
-TEST(Metacommunity, StepFileLayouts) {
-  // Curves that are exactly 1 on 0..1: both sites take the one OTU, nobody dies.
-  Design d;
-  d.sites = 2, d.otus = 1, d.traits = 1, d.factors = 1, d.steps = 1;
-  Record in = MakeRecord(d);
-  for (double* p : {in.survivalParam[0][0], in.dispersalParam[0], in.densityParam[0], in.ageParam[0]})
-    p[0] = 2, p[1] = -100;
-  TempDir dir;
-  in.saveSteps = true;
-  in.stepDirectory = dir.path();
-  Simulate(in, 1);
-  EXPECT_EQ(ReadAll(dir / kDispersalProbFile), "Iteration:\t1\tAbundance:\t0:\nCommunity:\t2\tOTU:\t1\tProb dispersal:\t1\n");
-  EXPECT_EQ(ReadAll(dir / kCommunityDataFile),
-            "\nCommunity data matrix at step 1, BEFORE mortality, for 2 community sites in rows and 1 OTUs in columns:\n"
-            "1\t\n1\t\n\nAbundance in each community:\n1\t1\t\n\nAbundance of each OTU across communities:\n2\t\n"
-            "Total abundance:\t2\n");
-  const std::string ages = "2 community sites in rows and 1 OTUs in columns:\n0\t\n0\t\n\nAverage age of individuals in each "
-                           "community:\n0\t0\t\n\nAverage age of individuals of each OTU across communities:\n0\t\n";
-  EXPECT_EQ(ReadAll(dir / kAverageAgeFile), "\nAverage age data matrix at step 1, BEFORE mortality, for " + ages +
-                                                "\nAverage age data matrix at step 1, AFTER mortality, for " + ages);
-  EXPECT_EQ(ReadAll(dir / kCwmFile), Format("1\t1\t%g\t\n1\t2\t%g\t\n", in.traits[0][0], in.traits[0][0]));
-  EXPECT_EQ(ReadAll(dir / kEnvDataOutliersFile), "1\t1\t0\t\n1\t2\t0\t\n");
-}
-
 TEST(Metacommunity, UnwritableStepFileAbortsKeepingEarlierFiles) {
   Design d;
   TempDir dir;
