@@ -184,38 +184,6 @@ TEST(FunctionalReport, PhylogenyAsDistancesOrAsDescriptors) {
   EXPECT_EQ(e.phylogenyRese[0][4], 0.0);
 }
 
-TEST(FunctionalReport, ProcrustesAndRvHeadings) {
-  AnalysisFixture f("small");
-  f.app.opts.opt_ro = 2;
-  const std::string pro = RunAnalysis(f);
-  EXPECT_TRUE(Has(pro, "\nMatrix correlation function between matrices: \tProcrustes (traceW)\n"));
-  EXPECT_TRUE(Has(pro, "(number of predictors = n/f): 2\n"));
-  EXPECT_TRUE(Has(pro, "\nThe statistics shown below are Procrustes correlations (traceW).\nEach statistics"));
-  EXPECT_FALSE(Has(pro, "Ordination"));
-  // E of the fixture is quantitative in different units: it enters the
-  // statistics standardized (raw, elevation in metres decided r(TE) alone).
-  const auto reference = [](int option, const std::string& label) {
-    const auto ref = test::LoadLocalJson("congruence/small/expected_" + std::to_string(option) + ".json");
-    for (const auto& e : ref["printed"])
-      if (e["key"] == label) return e["value"].get<double>();
-    return -1.0;
-  };
-  const auto stat = [](const std::string& t, const std::string& label) {
-    const auto i = t.find(label + "=\t");
-    return std::stod(t.substr(i + label.size() + 2));
-  };
-  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), reference(2, "Convergence (TCAP): r(TE)"), 5e-6);
-  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), 0.821867, 5e-6);
-
-  AnalysisFixture g("small");
-  g.app.opts.opt_ro = 3;
-  const std::string rv = RunAnalysis(g);
-  EXPECT_TRUE(Has(rv, "\nThe statistics shown below are RV coefficients (Escoufier 1973).\n"));
-  EXPECT_NEAR(stat(rv, "Both TCAP and Divergence (TDAP): r(XE)"),
-              reference(3, "Both TCAP and Divergence (TDAP): r(XE)"), 5e-6);
-  EXPECT_NEAR(stat(rv, "Convergence (TCAP): r(TE)"), reference(3, "Convergence (TCAP): r(TE)"), 5e-6);
-}
-
 // With types grouping OTUs, the table of the X ordination against the
 // composition has one column per type.
 TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
@@ -233,27 +201,6 @@ TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
   EXPECT_TRUE(Has(text, "\nNumber of crisp types:\t4\n"));
 }
 
-
-TEST(FunctionalReport, ExcludedOtusPartitionAndRestrictedPermutationsAreDescribed) {
-  AnalysisFixture f("small");
-  AnalysisOptions& o = f.app.opts;
-  f.app.data.weight_OTUs[2] = 0;
-  o.keepAdditivity = false;
-  o.restrictRaoWithinOpt = true;
-  o.partOpt = 2;
-  o.printDetail = 1;
-  o.optRestrictPermutNullModel = 1;
-  o.nestingMembershipOTUs = {1, 1, 1, 1, 2, 2, 2, 2};
-  const std::string text = RunAnalysis(f);
-  EXPECT_TRUE(Has(text, "matrices T, X and P):\n1\t1\t0\t1\t1\t1\t1\t1\t\nScale was maintained, but additivity is lost"));
-  EXPECT_TRUE(Has(text, "\nFuzzy-weighting and Rao entropy RESTRICTED to dis-similarities WITHIN subset of selected OTUs.\n"));
-  EXPECT_TRUE(Has(text, "(columns corresponding to deselected OTUs are zeroed, so that the remaining values are "
-                        "adjusted to keep unit total within each community)\n(values correspond to the QUALITATIVE "
-                        "component according to Williams & Dale (1962) partitioning): \n"));
-  EXPECT_TRUE(Has(text, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for 8 OTUs:\t"
-                        "1\t1\t1\t1\t2\t2\t2\t2\t\n"));
-  EXPECT_FALSE(Has(text, "All OTUs were equally considered"));
-}
 
 
 std::string LineAfter(const std::string& text, const std::string& heading) {

@@ -99,7 +99,6 @@ TEST_F(SettingsDialogue, DefaultPass) {
   Run(Script().Text());
   EXPECT_EQ(in_left_, "END");
   EXPECT_EQ(err_, "");
-  EXPECT_NE(out_.find("FUNCTIONAL ANALYSIS SETTINGS"), std::string::npos);
   EXPECT_EQ(data_.partition_OTUs, (std::vector<int>{1, 1, 2}));
   EXPECT_EQ(data_.nGrPoly, (std::vector<int>{2, 2, 2}));
   EXPECT_EQ(data_.nchor, (std::vector<int>{1, 2, 3}));
@@ -140,7 +139,6 @@ TEST_F(SettingsDialogue, BootstrapIsNeverKeptWithAnalysisOfVariance) {
   EXPECT_EQ(opts_.opt_ro, 5);
   EXPECT_EQ(opts_.rese_opt, 10);
   EXPECT_FALSE(opts_.doBootstrapOpt);
-  EXPECT_NE(out_.find("\nThe analysis of variance is tested without bootstrap resampling.\n"), std::string::npos);
 
   // After an analysis of variance the question is asked again: this
   // analysis' statistic is not known yet.
@@ -149,7 +147,6 @@ TEST_F(SettingsDialogue, BootstrapIsNeverKeptWithAnalysisOfVariance) {
   s.congruence = "1 6 r y\n";
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
-  EXPECT_NE(out_.find("Bootstrap resampling of communities: y/n "), std::string::npos);
   EXPECT_TRUE(opts_.doBootstrapOpt);
   EXPECT_EQ(opts_.opt_MatrixCorr, 'r');
   EXPECT_TRUE(opts_.squareDistMatrixOpt);
@@ -171,7 +168,6 @@ TEST_F(SettingsDialogue, CongruenceMenuSaysWhyAStatisticDoesNotFit) {
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
   EXPECT_EQ(Occurrences(out_, "\nMeasuring congruence using\n"), 1);
-  EXPECT_NE(out_.find("  4 linear regression"), std::string::npos);
   EXPECT_EQ(opts_.opt_ro, 4);
   EXPECT_EQ(err_, "");
 
@@ -241,7 +237,6 @@ TEST_F(SettingsDialogue, SeedAndIterationRanges) {
   EXPECT_EQ(Occurrences(err_, "Incorrect input"), 2);
   EXPECT_NE(err_.find("\nIncorrect input = 4.29497e+09. Reenter.\nAccepted input: 0 to 4.29497e+09\n"),
             std::string::npos);
-  EXPECT_NE(out_.find("\nEnter seed (integer in the 0 to 4294967295 interval):\n"), std::string::npos);
 
   s.seed = "2 0\n";
   Run(s.Text());
@@ -311,7 +306,6 @@ TEST_F(SettingsDialogue, ExcludingOTUsAsksRestrictionAndScale) {
   s.otus = "2 1 0 1 y y\n";
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
-  EXPECT_NE(out_.find("Enter 0 for exclusion or 1 for inclusion for 3 OTUs\n"), std::string::npos);
   EXPECT_EQ(data_.weight_OTUs, (std::vector<int>{1, 0, 1}));
   EXPECT_TRUE(opts_.restrictRaoWithinOpt);
   EXPECT_FALSE(opts_.keepAdditivity);
@@ -351,7 +345,6 @@ TEST_F(SettingsDialogue, GroupMemberships) {
   Run(s.Text());
   EXPECT_EQ(in_left_, "END");
   EXPECT_EQ(data_.partition_OTUs, (std::vector<int>{4, 4, 1}));
-  EXPECT_NE(out_.find("Enter the group of each OTU:\nOTU:    \t1\t2\t3\nGroups: "), std::string::npos);
   EXPECT_NE(err_.find("Incorrect input = 0."), std::string::npos);
 }
 

@@ -322,57 +322,6 @@ TEST(PermTest, FourOTUsEveryPermutationEnumerated) {
   EXPECT_CLOSE(d.rec.expStat[kB_TE], median);
 }
 
-TEST(PermTest, LinearModelModesGiveProbabilitiesForEveryResult) {
-  for (int mode : {kModeRegression, kModePseudoF}) {
-    for (char shuffle : {'t', 's'}) {
-      Data d(10, 6, true, 7);
-      for (int c = 0; c < d.n; ++c) d.E[c][1] = c % 3 + 1;  // a factor for the pseudo-F
-      d.rec.opt_ro = mode;
-      d.rec.optTaxaSiteShuffle = shuffle;
-      d.rec.niter = 30;
-      const int resp = d.p + 2;
-      Matrix<double> coef(d.e, resp), pcoef(d.e, resp), scoef(d.e, resp), ecoef(d.e, resp);
-      std::vector<double> rsq(resp), icpt(resp), prsq(resp), srsq(resp), ersq(resp);
-      std::vector<double> fx(d.e), pfx(d.e), sfx(d.e), efx(d.e), fr(d.e), pfr(d.e);
-      Matrix<double> ftr(d.e, d.p), pftr(d.e, d.p);
-      d.rec.rsqRegr = rsq.data();
-      d.rec.interceptRegr = icpt.data();
-      d.rec.probRsqRegr = prsq.data();
-      d.rec.sesRsqRegr = srsq.data();
-      d.rec.expRsqRegr = ersq.data();
-      d.rec.coefRegr = coef;
-      d.rec.probCoefRegr = pcoef;
-      d.rec.sesCoefRegr = scoef;
-      d.rec.expCoefRegr = ecoef;
-      d.rec.pseudoF_X = fx.data();
-      d.rec.probPseudoF_X = pfx.data();
-      d.rec.sesPseudoF_X = sfx.data();
-      d.rec.expPseudoF_X = efx.data();
-      d.rec.pseudoF_R = fr.data();
-      d.rec.probPseudoF_R = pfr.data();
-      d.rec.pseudoF_Traits = ftr;
-      d.rec.probPseudoF_Traits = pftr;
-      RunTest(d, 11, 2);
-      auto inRange = [&](double p) { return p >= 1.0 / 30 - 1e-15 && p <= 1.0; };
-      if (mode == kModeRegression) {
-        for (int j = 0; j < resp; ++j) {
-          EXPECT_TRUE(inRange(prsq[j])) << j;
-          for (int k = 0; k < d.e; ++k) EXPECT_TRUE(inRange(pcoef[k][j]));
-        }
-        EXPECT_GT(rsq[0], 0.0);
-        EXPECT_TRUE(std::isfinite(srsq[0]));
-      } else {
-        for (int k = 0; k < d.e; ++k) {
-          EXPECT_TRUE(inRange(pfx[k]));
-          EXPECT_TRUE(inRange(pfr[k]));
-          for (int j = 0; j < d.p; ++j) EXPECT_TRUE(inRange(pftr[k][j]));
-        }
-        EXPECT_GT(fx[1], 0.0);
-      }
-    }
-  }
-}
-
 TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   Data d(6, 5, false, 8);
   d.U[2][4] = -999;
