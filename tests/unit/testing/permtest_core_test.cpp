@@ -15,28 +15,6 @@
 namespace kalios {
 namespace {
 
-// The drawer must reproduce, draw for draw, the sequential routines on the
-// same generator: bootstrap first, then the permutation of the running list.
-TEST(NullModelDrawer, DrawsInSequentialOrderWithoutResettingTheList) {
-  NullModelSetup site;
-  site.kind = NullModelKind::kSite;
-  site.nOTUs = 4;
-  site.ncsm = 6;
-  site.bootstrap = true;
-  NullModelDrawer drawer(site);
-  RandomGenerator a(7), b(7);
-  std::vector<int> list(6);
-  std::iota(list.begin(), list.end(), 1);
-  for (int it = 0; it < 5; ++it) {
-    std::vector<int> boot(6), perm(6), bootRef(6);
-    drawer.Draw(a, boot.data(), perm.data());
-    RndListBootstrap(b, 6, bootRef.data());
-    RndListSpecified(b, 6, list.data());
-    EXPECT_EQ(boot, bootRef);
-    EXPECT_EQ(perm, list);
-  }
-}
-
 TEST(NullModelDrawer, WeightedSelectedAndFixedTaxaShuffles) {
   NullModelSetup w;
   w.kind = NullModelKind::kTaxaWeighted;
