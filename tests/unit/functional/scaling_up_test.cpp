@@ -1,10 +1,8 @@
 #include "functional/scaling_up.h"
 
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "functional/analysis_data.h"
 #include "shell/abort.h"
@@ -32,13 +30,6 @@ int Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-// The time stamp and the elapsed time are the only lines that may differ
-// between two runs with the same seed.
-std::string WithoutClockLines(const std::string& text) {
-  static const std::regex stamp("\n[A-Z][a-z]{2} [A-Z][a-z]{2} [ \\d]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n");
-  static const std::regex elapsed("Elapsed time for the test\\(s\\): [^\n]* seconds\n");
-  return std::regex_replace(std::regex_replace(text, stamp, "\nSTAMP\n"), elapsed, "");
-}
 
 TEST(FunctionalReport, LinearModelsWithoutEcologicalVariablesAreLeftOut) {
   // The linear models have nothing to model without E: their sections are
@@ -90,20 +81,6 @@ TEST(FunctionalReport, BootstrapLeavesTheOrdinationsOfTheObservedCommunities) {
   const std::string plain = RunAnalysis(h);
   const auto tail = [](const std::string& t) { return t.substr(t.find("\n\nDIVERSITY")); };
   EXPECT_EQ(tail(boot), tail(plain));
-}
-
-TEST(FunctionalReport, SameSeedGivesTheSameFileWithOneThreadOrSeveral) {
-  const int threads = omp_get_max_threads();
-  omp_set_num_threads(1);
-  AnalysisFixture a("small");
-  const std::string one = WithoutClockLines(RunAnalysis(a, 49));
-  omp_set_num_threads(std::max(2, threads));
-  AnalysisFixture b("small");
-  const std::string several = WithoutClockLines(RunAnalysis(b, 49));
-  omp_set_num_threads(threads);
-  EXPECT_EQ(one, several);
-  EXPECT_TRUE(Has(one, "\nSTAMP\n"));
-  EXPECT_FALSE(Has(one, "Elapsed"));
 }
 
 TEST(FunctionalReport, IntermediateResultsOnlyWhenAskedFor) {
