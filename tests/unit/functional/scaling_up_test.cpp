@@ -83,17 +83,6 @@ TEST(FunctionalReport, BootstrapLeavesTheOrdinationsOfTheObservedCommunities) {
   EXPECT_EQ(tail(boot), tail(plain));
 }
 
-TEST(FunctionalReport, IntermediateResultsOnlyWhenAskedFor) {
-  AnalysisFixture f("small");
-  f.app.prefs.saveRndData = 'y';
-  RunAnalysis(f);
-  ASSERT_TRUE(std::filesystem::exists(f.dir / "smallRDa.txt"));
-  EXPECT_GT(std::filesystem::file_size(f.dir / "smallRDa.txt"), 0u);
-  AnalysisFixture g("small");
-  RunAnalysis(g);
-  EXPECT_FALSE(std::filesystem::exists(g.dir / "smallRDa.txt"));
-}
-
 int AbortCode(AnalysisFixture& f) {
   try {
     RunAnalysis(f);
