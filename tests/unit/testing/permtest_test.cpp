@@ -445,29 +445,6 @@ TEST(FastMantelWorker, BatchCompanionsLeaveTheValuesAlone) {
   EXPECT_CLOSE(alone[0][kNumObsStats + kS_VE], obs[kS_VE]);
 }
 
-TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
-  Data d(6, 5, false, 13);
-  EXPECT_TRUE(FastMantelApplies(d.rec));
-  auto without = [&](auto change) {
-    PermTest_FunctionalPhyl_Correl_Input r = d.rec;
-    change(r);
-    return FastMantelApplies(r);
-  };
-  EXPECT_FALSE(without([](auto& r) { r.optTaxaSiteShuffle = 's'; }));
-  EXPECT_FALSE(without([](auto& r) { r.doBootstrapOpt = true; }));
-  EXPECT_FALSE(without([](auto& r) { r.includePhylogeny = true; }));
-  EXPECT_FALSE(without([](auto& r) { r.opt_ro = kModeRV; }));
-  EXPECT_FALSE(without([](auto& r) { r.rese_opt = 5; }));  // correlations between communities
-  EXPECT_FALSE(without([](auto& r) { r.printIntermediate = true; }));
-  int w[5] = {1, 1, 0, 1, 1};
-  EXPECT_FALSE(without([&](auto& r) { r.weight_OTUs = w; }));
-  d.B[1][0] = -999;
-  EXPECT_FALSE(FastMantelApplies(d.rec));
-  d.B[1][0] = 1;
-  d.Sb[0][1] += 0.01;  // no longer symmetric
-  EXPECT_FALSE(FastMantelApplies(d.rec));
-}
-
 
 // Near-identical communities with large raw abundances: the distances of X
 // from the Gram matrix would cancel most of their digits. The fast route must
