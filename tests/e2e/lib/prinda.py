@@ -1,6 +1,5 @@
 """Reading a functional-analysis results file back into numbers, for the
 end-to-end checks."""
-import inspect
 import json
 import math
 import os
@@ -114,12 +113,6 @@ def check_against_expected(text, expected, niter):
         want = ref["ordinations"][key]
         assert len(got) == want["n_axes"], f"{key}: {len(got)} axes, expected {want['n_axes']}"
         assert_close_list(f"eigenvalues {key}", got, want["eigenvalues"])
-
-
-def case_dir():
-    """The folder of the check.py that calls this (run_case.py compiles it
-    under its own path)."""
-    return os.path.dirname(os.path.abspath(inspect.stack()[2].filename))
 
 
 def load_expected(fixtures, name):

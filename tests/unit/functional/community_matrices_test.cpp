@@ -180,11 +180,6 @@ TEST(CommunityMatrices, MixedEnvironmentUsesGowerOnlyWithANominalVariable) {
   EXPECT_GT(one.DE[0][1], 0.0);
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // E in different units is standardized for the statistics on E itself as it
 // is for the distances (elevation in metres would otherwise decide them);

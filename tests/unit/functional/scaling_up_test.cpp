@@ -1,10 +1,8 @@
 #include "functional/scaling_up.h"
 
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "functional/analysis_data.h"
 #include "shell/abort.h"
@@ -32,73 +30,8 @@ int Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-// The time stamp and the elapsed time are the only lines that may differ
-// between two runs with the same seed.
-std::string WithoutClockLines(const std::string& text) {
-  static const std::regex stamp("\n[A-Z][a-z]{2} [A-Z][a-z]{2} [ \\d]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n");
-  static const std::regex elapsed("Elapsed time for the test\\(s\\): [^\n]* seconds\n");
-  return std::regex_replace(std::regex_replace(text, stamp, "\nSTAMP\n"), elapsed, "");
-}
 
-const char* const kTLines[] = {"r(TE)=",  "r(XE.T)=",  "r(XE.TR)=", "r(TY)=",    "r(XY_T)=",
-                               "r(XY_TR)=", "ro(PT)=",  "ro(PX.T)=", "ro(TE.P)=", "ro(XE.TP)=",
-                               "ro(PE.T)=", "Matrix T with", "(CWM)"};
-
-TEST(FunctionalReport, ReferenceRunHasEverySection) {
-  AnalysisFixture f("small");
-  const std::string text = RunAnalysis(f);
-  EXPECT_EQ(text.rfind("\nCHARACTER-BASED COMMUNITY ANALYSIS", 0), 0u);
-  for (const char* part :
-       {"EXPLORATION OF COMMUNITY DATA STRUCTURES\n", "\nPhylogeny: Is considered\n",
-        "\nPartition vector of 8 OTUs in 8 taxa:\n", "\nPartition vector of 8 OTUs in 8 specified types:\n",
-        "Pooled performance matrix X (6 communities x 8 types) after fuzzy-weighting by the selected traits.\n",
-        "\n\nThe statistics shown below are Mantel type matrix correlations. Unsquared dissimilarities were used.\n",
-        "Random generator seed: 12345\n", "Permutations of OTUs: Unrestricted\n", "\n\nPHYLOGENETIC DIVERSITY",
-        "\n\nDiversity using Jost (2006) correction", "PCOA axis 1 of P"})
-    EXPECT_TRUE(Has(text, part)) << part;
-  for (const char* line : kTLines) EXPECT_TRUE(Has(text, line)) << line;
-  EXPECT_EQ(Count(text, "\nNumber of eigenvalues > 1e-06 percent of the sum of the positive eigenvalues: \t5"), 3);
-  EXPECT_EQ(text.back(), '\n');
-  // Nothing but the results file is left in the folder.
-  int files = 0;
-  for (const auto& e : std::filesystem::directory_iterator(f.dir.path())) {
-    (void)e;
-    ++files;
-  }
-  EXPECT_EQ(files, 1);
-}
-
-TEST(FunctionalReport, NominalSelectedTraitRemovesTheTLines) {
-  AnalysisFixture f("mixed");
-  const std::string text = RunAnalysis(f);
-  for (const char* line : kTLines) EXPECT_FALSE(Has(text, line)) << line;
-  EXPECT_TRUE(Has(text, "Both TCAP and Divergence (TDAP): r(XE)=\t"));
-  EXPECT_TRUE(Has(text, "\nr(XY)=\t"));
-
-  // Leaving the nominal trait out brings them back.
-  AnalysisFixture g("mixed");
-  g.app.data.weight[1] = 0.0;
-  const std::string text2 = RunAnalysis(g);
-  EXPECT_TRUE(Has(text2, "Convergence (TCAP): r(TE)=\t"));
-  EXPECT_TRUE(Has(text2, "Traits considered in the computation of OTUs resemblance:\nwoody\tSLA\tdispersal\tseedmass\t"));
-  EXPECT_TRUE(Has(text2, "(6 communities x 4 traits)") || Has(text2, "(10 communities x 4 traits)"));
-}
-
-TEST(FunctionalReport, WithoutEcologicalVariablesOnlyTheYCorrelations) {
-  AnalysisFixture f("small");
-  DataSet& d = f.app.data;
-  d.nenv = 0;
-  d.env = Matrix<double>();
-  d.envLabel.clear();
-  d.envVarType.clear();
-  d.eVarSelect.clear();
-  const std::string text = RunAnalysis(f);
-  for (const char* part : {"r(XE)=", "r(RE)=", "ro(PE)=", "r(FE)=", "Ecological variables", "environmental variables:\n",
-                           "ecosystem descriptors", "Selected ecological variables"})
-    EXPECT_FALSE(Has(text, part)) << part;
-  for (const char* part : {"\nr(TY)=\t", "\nr(XY)=\t", "\nr(RY)=\t", "ro(PX)=\t", "\n\nDIVERSITY",
-                           "of BEALS smoothed composition matrix Y:", "of FUZZY_WEIGHTED composition matrix X:"})
-    EXPECT_TRUE(Has(text, part)) << part;
+TEST(FunctionalReport, LinearModelsWithoutEcologicalVariablesAreLeftOut) {
   // The linear models have nothing to model without E: their sections are
   // left out and the rest of the file is written.
   for (int mode : {2, 3, 4, 5}) {
@@ -139,82 +72,15 @@ TEST(FunctionalReport, SingleTypeEndsAfterTheTraitSection) {
   EXPECT_FALSE(std::filesystem::exists(f.dir / "smallRDa.txt"));
 }
 
-TEST(FunctionalReport, RegressionAndAnalysisOfVarianceHaveTheirSections) {
-  AnalysisFixture f("small");
-  f.app.opts.opt_ro = 4;
-  const std::string text = RunAnalysis(f);
-  EXPECT_TRUE(Has(text, "\nThe statistics shown below are the r square and regression coefficients.\n"));
-  EXPECT_TRUE(Has(text, "\n\nREGRESSION MODELS\nFor each response variable"));
-  EXPECT_TRUE(Has(text, "\nTrait:\tSLA\tr-square=\t"));
-  EXPECT_EQ(Count(text, "Factor:\tmoisture\tcoeff=\t"), 6);  // 4 traits, R and Rphyl
-  EXPECT_TRUE(Has(text, "\nFunctional diversity:\t\tr-square=\t"));
-  EXPECT_TRUE(Has(text, "\nPhylogenentic diversity:\t\tr-square=\t"));
-  EXPECT_FALSE(Has(text, "r(XE)="));
-  EXPECT_FALSE(Has(text, "Ordination"));
-
-  AnalysisFixture g("small");
-  DataSet& d = g.app.data;
-  d.optEnvVarType = 3;
-  d.envVarType = {2, 2};
-  d.temEnvQual = 1;
-  d.temEnvQuant = 0;
-  const int groups[2][6] = {{1, 1, 2, 2, 3, 3}, {1, 2, 1, 2, 1, 2}};
-  for (int v = 0; v < 2; ++v)
-    for (int i = 0; i < 6; ++i) d.env[i][v] = groups[v][i];
-  g.app.opts.opt_ro = 5;
-  const std::string anova = RunAnalysis(g);
-  EXPECT_TRUE(Has(anova, "\n\nANALYSIS OF VARIANCE\nSelected communities:\n1\t1\t1\t1\t1\t1\t\n"));
-  EXPECT_TRUE(Has(anova, "Factor:\tmoisture\tStates:\t1\t1\t2\t2\t3\t3\t\n"));
-  EXPECT_TRUE(Has(anova, "\nMANOVA using matrix T (community weighted means) as multivariate response:\nFactor:\tmoisture\tPseudo-F=\t"));
-  EXPECT_EQ(Count(anova, "Trait:\tSLA\tPseudo-F=\t"), 2);
-  EXPECT_TRUE(Has(anova, "MANOVA using matrix P (phylogenetically fuzzy-weighted community composition)"));
-  EXPECT_TRUE(Has(anova, "ANOVA using Rao phylogenetic diversity as univariate response:\nFactor:\tmoisture\tPseudo-F=\t"));
-  EXPECT_TRUE(Has(anova, "Resemblance option between communities: 6 (Euclidean distance)\n"));
-}
-
-TEST(FunctionalReport, SiteShuffleAndBootstrapRunsSayHowTheyWereTested) {
-  AnalysisFixture f("small");
-  f.app.opts.optTaxaSiteShuffle = 's';
-  const std::string site = RunAnalysis(f);
-  EXPECT_TRUE(Has(site, "Null model based on site shuffle, i.e. among community vectors"));
-  EXPECT_FALSE(Has(site, "Permutations of OTUs"));
-
+TEST(FunctionalReport, BootstrapLeavesTheOrdinationsOfTheObservedCommunities) {
   AnalysisFixture g("small");
   g.app.opts.doBootstrapOpt = true;
   const std::string boot = RunAnalysis(g);
-  EXPECT_TRUE(Has(boot, "95% confidence interval of the observed value obtained in 9 bootstrap samples, and "
-                        "asymmetry-based P-value.\n"));
-  EXPECT_TRUE(Has(boot, "\nThe confidence limits come from BOOTSTRAP samples of the communities of compositional matrix W"));
   // The ordinations describe the observed communities, as without bootstrap.
   AnalysisFixture h("small");
   const std::string plain = RunAnalysis(h);
   const auto tail = [](const std::string& t) { return t.substr(t.find("\n\nDIVERSITY")); };
   EXPECT_EQ(tail(boot), tail(plain));
-}
-
-TEST(FunctionalReport, SameSeedGivesTheSameFileWithOneThreadOrSeveral) {
-  const int threads = omp_get_max_threads();
-  omp_set_num_threads(1);
-  AnalysisFixture a("small");
-  const std::string one = WithoutClockLines(RunAnalysis(a, 49));
-  omp_set_num_threads(std::max(2, threads));
-  AnalysisFixture b("small");
-  const std::string several = WithoutClockLines(RunAnalysis(b, 49));
-  omp_set_num_threads(threads);
-  EXPECT_EQ(one, several);
-  EXPECT_TRUE(Has(one, "\nSTAMP\n"));
-  EXPECT_FALSE(Has(one, "Elapsed"));
-}
-
-TEST(FunctionalReport, IntermediateResultsOnlyWhenAskedFor) {
-  AnalysisFixture f("small");
-  f.app.prefs.saveRndData = 'y';
-  RunAnalysis(f);
-  ASSERT_TRUE(std::filesystem::exists(f.dir / "smallRDa.txt"));
-  EXPECT_GT(std::filesystem::file_size(f.dir / "smallRDa.txt"), 0u);
-  AnalysisFixture g("small");
-  RunAnalysis(g);
-  EXPECT_FALSE(std::filesystem::exists(g.dir / "smallRDa.txt"));
 }
 
 int AbortCode(AnalysisFixture& f) {
@@ -224,17 +90,6 @@ int AbortCode(AnalysisFixture& f) {
     return e.code();
   }
   return 0;
-}
-
-TEST(FunctionalReport, ResultsFileThatCannotBeOpenedAbortsWithTheOpenCode) {
-  AnalysisFixture f("small");
-  std::filesystem::create_directory(f.dir / "smallPrinda.txt");
-  EXPECT_EQ(AbortCode(f), kAbortOpenFailed);
-  EXPECT_TRUE(Has(f.err.str(), "\ncan't open "));
-
-  AnalysisFixture g("small");
-  g.app.shell.volumeName = g.dir / "no-such-folder/";
-  EXPECT_EQ(AbortCode(g), kAbortOpenFailed);
 }
 
 // An analysis that stops halfway (here: the intermediate-results file cannot
@@ -255,42 +110,6 @@ TEST(FunctionalReport, AbortHalfwayKeepsTheEarlierResults) {
   }
 }
 
-TEST(FunctionalReport, ReplacingAndAppending) {
-  AnalysisFixture f("small");
-  { std::ofstream(f.dir / "smallPrinda.txt") << "old\n"; }
-  const std::string replaced = RunAnalysis(f);
-  EXPECT_EQ(replaced.rfind("\nCHARACTER-BASED COMMUNITY ANALYSIS", 0), 0u);
-  f.app.opts.prindaMode = "a";
-  const std::string appended = RunAnalysis(f);
-  EXPECT_EQ(appended.rfind(replaced, 0), 0u);
-  const std::string added = appended.substr(replaced.size());
-  EXPECT_EQ(added.rfind(kRuleLine + "\nEXPLORATION OF COMMUNITY DATA STRUCTURES\n", 0), 0u);
-  EXPECT_FALSE(Has(added, "KALIOS v."));
-}
-
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
-
-TEST(FunctionalReport, DetailedPrintoutShowsTheMatrices) {
-  AnalysisFixture f("small");
-  f.app.opts.printDetail = 1;
-  const std::string text = RunAnalysis(f);
-  for (const char* part :
-       {"\nCommunity matrix W with 6 communities by 8 OTUs: \n",
-        "\nCommunity matrix W with 6 communities by 8 OTUs adjusted to unit sum within each community: \n",
-        "\nCommunity matrix Y with Beals (1984) smoothing of matrix W, with 6 communities by 8 OTUs (abundance of "
-        "target OTU included in its own estimation):\n",
-        "\nPCoA scores based on the phylogenetic resemblance matrix with 8 OTUs by 7 ordination dimensions: \n",
-        "\nSimilarity matrix, in the range 0-1, between 8 OTUs based on their phylogeny:\n",
-        "\nFuzzy belonging of 8 OTUs (rows) in 8 taxa (columns) according to their phylogeny:\n",
-        "\nTrait matrix B with 8 OTUs by 4 traits: \n", "\nSimilarity matrix between 8 OTUs, based on 4 traits:\n",
-        "\nFuzzy degrees of belonging (matrix U) of 8 OTUs (rows) in 8 types (columns):\n",
-        "\nAverage trait matrix (8 types x 4 traits):\n"})
-    EXPECT_TRUE(Has(text, part)) << part;
-}
 
 // A phylogeny of distances and one of descriptors: the headings follow the
 // kind, and distances are ordinated and turned into entropies as
@@ -331,38 +150,6 @@ TEST(FunctionalReport, PhylogenyAsDistancesOrAsDescriptors) {
   EXPECT_EQ(e.phylogenyRese[0][4], 0.0);
 }
 
-TEST(FunctionalReport, ProcrustesAndRvHeadings) {
-  AnalysisFixture f("small");
-  f.app.opts.opt_ro = 2;
-  const std::string pro = RunAnalysis(f);
-  EXPECT_TRUE(Has(pro, "\nMatrix correlation function between matrices: \tProcrustes (traceW)\n"));
-  EXPECT_TRUE(Has(pro, "(number of predictors = n/f): 2\n"));
-  EXPECT_TRUE(Has(pro, "\nThe statistics shown below are Procrustes correlations (traceW).\nEach statistics"));
-  EXPECT_FALSE(Has(pro, "Ordination"));
-  // E of the fixture is quantitative in different units: it enters the
-  // statistics standardized (raw, elevation in metres decided r(TE) alone).
-  const auto reference = [](int option, const std::string& label) {
-    const auto ref = test::LoadLocalJson("congruence/small/expected_" + std::to_string(option) + ".json");
-    for (const auto& e : ref["printed"])
-      if (e["key"] == label) return e["value"].get<double>();
-    return -1.0;
-  };
-  const auto stat = [](const std::string& t, const std::string& label) {
-    const auto i = t.find(label + "=\t");
-    return std::stod(t.substr(i + label.size() + 2));
-  };
-  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), reference(2, "Convergence (TCAP): r(TE)"), 5e-6);
-  EXPECT_NEAR(stat(pro, "Convergence (TCAP): r(TE)"), 0.821867, 5e-6);
-
-  AnalysisFixture g("small");
-  g.app.opts.opt_ro = 3;
-  const std::string rv = RunAnalysis(g);
-  EXPECT_TRUE(Has(rv, "\nThe statistics shown below are RV coefficients (Escoufier 1973).\n"));
-  EXPECT_NEAR(stat(rv, "Both TCAP and Divergence (TDAP): r(XE)"),
-              reference(3, "Both TCAP and Divergence (TDAP): r(XE)"), 5e-6);
-  EXPECT_NEAR(stat(rv, "Convergence (TCAP): r(TE)"), reference(3, "Convergence (TCAP): r(TE)"), 5e-6);
-}
-
 // With types grouping OTUs, the table of the X ordination against the
 // composition has one column per type.
 TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
@@ -380,38 +167,7 @@ TEST(FunctionalReport, GroupedTypesGiveOneOrdinationColumnPerType) {
   EXPECT_TRUE(Has(text, "\nNumber of crisp types:\t4\n"));
 }
 
-}  // namespace
-}  // namespace kalios
 
-namespace kalios {
-namespace {
-
-TEST(FunctionalReport, ExcludedOtusPartitionAndRestrictedPermutationsAreDescribed) {
-  AnalysisFixture f("small");
-  AnalysisOptions& o = f.app.opts;
-  f.app.data.weight_OTUs[2] = 0;
-  o.keepAdditivity = false;
-  o.restrictRaoWithinOpt = true;
-  o.partOpt = 2;
-  o.printDetail = 1;
-  o.optRestrictPermutNullModel = 1;
-  o.nestingMembershipOTUs = {1, 1, 1, 1, 2, 2, 2, 2};
-  const std::string text = RunAnalysis(f);
-  EXPECT_TRUE(Has(text, "matrices T, X and P):\n1\t1\t0\t1\t1\t1\t1\t1\t\nScale was maintained, but additivity is lost"));
-  EXPECT_TRUE(Has(text, "\nFuzzy-weighting and Rao entropy RESTRICTED to dis-similarities WITHIN subset of selected OTUs.\n"));
-  EXPECT_TRUE(Has(text, "(columns corresponding to deselected OTUs are zeroed, so that the remaining values are "
-                        "adjusted to keep unit total within each community)\n(values correspond to the QUALITATIVE "
-                        "component according to Williams & Dale (1962) partitioning): \n"));
-  EXPECT_TRUE(Has(text, "Permutations of OTUs: Restricted within the following groups:\nNesting groups for 8 OTUs:\t"
-                        "1\t1\t1\t1\t2\t2\t2\t2\t\n"));
-  EXPECT_FALSE(Has(text, "All OTUs were equally considered"));
-}
-
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 std::string LineAfter(const std::string& text, const std::string& heading) {
   const auto i = text.find(heading);

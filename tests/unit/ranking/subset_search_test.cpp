@@ -200,14 +200,5 @@ TEST(ChRankLib, APartialSizeWithOnlyZerosPrintsNone) {
   EXPECT_EQ(belongings, 3);
 }
 
-TEST(ChRankLib, AResultsFileThatCannotBeOpenedAbortsBeforeTheSearch) {
-  testing::TempDir dir;
-  SearchData data(6, 2, 5);
-  test::Scripted s;
-  RankingRunContext run{s.con, data.d, data.o, data.r, data.prefs, "v", "sess", "f", dir.path(), {}};
-  EXPECT_EQ(test::AbortCodeOf([&] { ChRankLib(10, run); }), kAbortOpenFailed);
-  EXPECT_NE(s.err.str().find("can't open"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace kalios

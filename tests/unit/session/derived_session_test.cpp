@@ -143,20 +143,5 @@ TEST_F(PickSomeFormdaTest, ChangeBetweenNeighboursMakesQualitativeVariablesBinar
   EXPECT_CLOSE(ds.env[1][1], 1);  // soil 0 -> 2: changed
 }
 
-TEST_F(PickSomeFormdaTest, MissingOrDamagedSourceAbortsBeforeAnythingIsWritten) {
-  test::Scripted io("1\n1\n1\n1\nn\n");
-  DerivedSessionHooks hooks;
-  hooks.menu = [](const std::string&) {};
-  DataSet ds;
-  const DerivedSessionFiles files{"srcFormda.txt", "srcFormda.txt", "newFormda.txt", "newFormda.txt"};
-  EXPECT_EQ(test::AbortCodeOf([&] { PickSomeFormda(io.con, ds, files, hooks); }), kAbortOpenFailed);
-  DataSet source = Source(3);
-  WriteFormda(io.con, source, source.tcst, "srcFormda.txt", "B.txt", source.csm_Float, source.cadat);
-  std::string text = testing::ReadAll("srcFormda.txt");
-  testing::WriteAll("srcFormda.txt", text.substr(0, text.find("97Sep08")));
-  EXPECT_EQ(test::AbortCodeOf([&] { PickSomeFormda(io.con, ds, files, hooks); }), kAbortEndOfFile);
-  EXPECT_FALSE(std::filesystem::exists("newFormda.txt"));
-}
-
 }  // namespace
 }  // namespace kalios

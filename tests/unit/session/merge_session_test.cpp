@@ -148,18 +148,5 @@ TEST_F(MergeFormdaTest, IncompatibleSurveysAreRefusedWithoutWriting) {
   }
 }
 
-TEST_F(MergeFormdaTest, MissingOrDamagedSecondFileAborts) {
-  DataSet first = Survey(2, {"a"}, 1, "e.txt");
-  test::Scripted io;
-  EXPECT_EQ(test::AbortCodeOf([&] { MergeFormda(io.con, first, "noFormda.txt", "noFormda.txt", "mFormda.txt"); }),
-            kAbortOpenFailed);
-  Save(Survey(2, {"b"}, 5, "e.txt"), "twoFormda.txt");
-  std::string text = testing::ReadAll("twoFormda.txt");
-  testing::WriteAll("twoFormda.txt", text.substr(0, text.size() / 2));
-  EXPECT_EQ(test::AbortCodeOf([&] { MergeFormda(io.con, first, "twoFormda.txt", "twoFormda.txt", "mFormda.txt"); }),
-            kAbortEndOfFile);
-  EXPECT_FALSE(std::filesystem::exists("mFormda.txt"));
-}
-
 }  // namespace
 }  // namespace kalios

@@ -91,11 +91,6 @@ TEST(AtomicTextFile, FailedRenameAbortsAndCleansUpUncreatableIsReported) {
   EXPECT_FALSE(g.Open());
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 TEST(AtomicTextFile, LeftoversOfAKilledRunGoWithTheNextWrite) {
   TempDir dir;

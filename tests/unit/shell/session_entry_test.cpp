@@ -58,16 +58,6 @@ TEST_F(InDir, SessionIsLoadedAndReloadedFromItsFiles) {
   EXPECT_EQ(fresh.data.tcst, 2);  // sizes stay until the next load
 }
 
-TEST_F(InDir, EmptyTrackMeansANewSession) {
-  WriteAll("newTrk.txt", "");
-  // The data dialogue is offered; option 4 goes back to the main menu.
-  test::ScriptedApp s("4\n");
-  s.app.shell.whichTrack = "newTrk.txt";
-  EXPECT_FALSE(LoadSessionAtEntry(s.app));
-  EXPECT_NE(s.out.str().find("DATA FOR SESSION"), std::string::npos);
-  EXPECT_EQ(testing::ReadAll("newTrk.txt"), "");
-}
-
 TEST_F(InDir, StrayCharactersInASpeciesMapAreReportedAndSkipped) {
   std::string text = kFormda;
   text.replace(text.find("01\n1\n"), 5, "0x1\n1\n");

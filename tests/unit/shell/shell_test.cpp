@@ -1,7 +1,6 @@
-// Menu header, abort messages, waits and the progress line.
+// Abort messages, waits, the progress line and the exit status.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 
 #include "shell/abort.h"
@@ -12,28 +11,6 @@ namespace kalios {
 namespace {
 
 using Scripted = test::ScriptedApp;
-
-const std::string kRule(70, '-');
-
-TEST(Menu, HeaderKeepsTwentyThreeColumnsForTheSessionName) {
-  Scripted s;
-  s.app.shell.sessionName = "";
-  Menu(s.app, "SESSION MENU");
-  EXPECT_EQ(s.out.str(), "\n\nSESSION MENU" + std::string(35 + 23, ' ') + "\n" + kRule + "\n");
-
-  Scripted named;
-  named.app.shell.sessionName = named.app.shell.sessionShortName = "meadow";
-  named.con.progress.is40CharLine = named.con.progress.is80CharLine = 1;
-  Menu(named.app, "PREFERENCES");
-  // An open progress line is closed first (two newlines).
-  EXPECT_EQ(named.out.str(), "\n\n\n\nPREFERENCES" + std::string(36, ' ') + std::string(17, ' ') +
-                                 "meadow\n" + kRule + "\n");
-
-  Scripted hidden;
-  hidden.app.shell.sessionName = "NULL";
-  Menu(hidden.app, "X");
-  EXPECT_EQ(hidden.out.str(), "\n\nX" + std::string(46, ' ') + "\n" + kRule + "\n");
-}
 
 TEST(Abort, MessagesPerCodeAndWaits) {
   const char* first[] = {"", "\nOUT OF MEMORY !!!\n", "\nEND OF FILE !!!\n", "\nFAIL TO PRINT ON FILE !!!\n",
@@ -68,13 +45,6 @@ TEST(ProgressLine, PrintsCutTextAndIsThrottled) {
   EXPECT_EQ(s.out.str().size(), 80u);
   ClearLine(s.con);
   EXPECT_EQ(s.out.str().substr(80), "\n\n");
-}
-
-TEST(TimeStamp, CtimeLayout) {
-  std::ostringstream os;
-  TimeStamp(os);
-  EXPECT_TRUE(std::regex_match(os.str(), std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] "
-                                                    "[0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\n")));
 }
 
 TEST(Program, ExitsZeroOnXAndOneOnEndOfInput) {

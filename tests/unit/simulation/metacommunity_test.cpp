@@ -183,61 +183,6 @@ TEST(Metacommunity, BookkeepingAgreesAfterEveryIteration) {
   }
 }
 
-TEST(Metacommunity, FirstIterationIsImmigrationDrawnInOrder) {
-  Design d;
-  d.effects = false;
-  d.perSite = 1000;  // density 0 throughout
-  d.steps = 1;
-  Record in = MakeRecord(d);
-  Simulate(in, 5);
-  // Filtering from the expected CWM, distances scaled by the largest one.
-  double largest = 0;
-  for (int k = 0; k < d.traits; ++k)
-    for (int i = 0; i < d.sites; ++i) {
-      const double e = in.responseParam[k][0] * in.ecosystem[0][i] + in.responseParam[k][1] * in.ecosystem[1][i];
-      EXPECT_TRUE(Close(in.cwmExpected[k][i], e));
-      for (int j = 0; j < d.otus; ++j) largest = std::fmax(largest, std::fabs(in.traits[j][k] - e));
-    }
-  auto S = [&](int i, int j) {
-    double s = 1;
-    for (int k = 0; k < d.traits; ++k)
-      s *= Logistic(std::fabs(in.traits[j][k] - in.cwmExpected[k][i]) / largest, 0, 1, 0, 1,
-                    in.survivalParam[k][j][1], in.survivalParam[k][j][0]);
-    return s;
-  };
-  // Replay: per site one OTU, a dispersal draw only when an earlier site has
-  // just taken that OTU, and the establishment draw; then per occupied site
-  // the individual, its copy and its death.
-  RandomGenerator g(5);
-  Matrix<double> w(d.sites + 1, d.otus);
-  int immigrants = 0;
-  for (int i = 0; i < d.sites; ++i) {
-    const int j = static_cast<int>(g.UniformInt(d.otus));
-    EXPECT_TRUE(Close(in.work.S[i][j], S(i, j)));
-    bool arrives = true;
-    if (w[d.sites][j] > 0) {
-      double dist = 1;
-      for (int k = 0; k < i; ++k)
-        if (w[k][j] > 0) dist = std::fmin(dist, in.siteDist[i][k]);
-      arrives = g.Uniform() < Logistic(dist, 0, 1, 0, 1, in.dispersalParam[j][1], in.dispersalParam[j][0]);
-    } else {
-      ++immigrants;
-    }
-    if (arrives && g.Uniform() < S(i, j)) w[i][j] = 1, w[d.sites][j] += 1;
-  }
-  for (int i = 0; i < d.sites; ++i)
-    for (int j = 0; j < d.otus; ++j) {
-      if (w[i][j] == 0) continue;
-      g.UniformInt(1), g.UniformInt(1);
-      const double pD = Logistic(0, 0, 1, 0, 1, in.densityParam[j][1], in.densityParam[j][0]);
-      const double pA = Logistic(0, 0, 1, 0, 1, in.ageParam[j][1], in.ageParam[j][0]);
-      if (g.Uniform() < 1 - pD * pA * S(i, j)) w[i][j] = 0;
-    }
-  EXPECT_GT(immigrants, 1);
-  for (int i = 0; i < d.sites; ++i)
-    for (int j = 0; j < d.otus; ++j) EXPECT_EQ(in.w[i][j], w[i][j]) << i << " " << j;
-}
-
 TEST(Metacommunity, OneOtuAtDistanceOneBelowTheSiteMaximum) {
   TempDir dir;
   Design d;
@@ -336,30 +281,6 @@ TEST(Metacommunity, SameSeedSameStepFilesByteForByte) {
   // The ages before mortality already count this iteration's newborns (age 0).
   const std::string ages = ReadAll(a / kAverageAgeFile);
   EXPECT_EQ(ages.rfind("\nAverage age data matrix at step 1, BEFORE mortality, for 6 community sites", 0), 0u);
-}
-
-TEST(Metacommunity, StepFileLayouts) {
-  // Curves that are exactly 1 on 0..1: both sites take the one OTU, nobody dies.
-  Design d;
-  d.sites = 2, d.otus = 1, d.traits = 1, d.factors = 1, d.steps = 1;
-  Record in = MakeRecord(d);
-  for (double* p : {in.survivalParam[0][0], in.dispersalParam[0], in.densityParam[0], in.ageParam[0]})
-    p[0] = 2, p[1] = -100;
-  TempDir dir;
-  in.saveSteps = true;
-  in.stepDirectory = dir.path();
-  Simulate(in, 1);
-  EXPECT_EQ(ReadAll(dir / kDispersalProbFile), "Iteration:\t1\tAbundance:\t0:\nCommunity:\t2\tOTU:\t1\tProb dispersal:\t1\n");
-  EXPECT_EQ(ReadAll(dir / kCommunityDataFile),
-            "\nCommunity data matrix at step 1, BEFORE mortality, for 2 community sites in rows and 1 OTUs in columns:\n"
-            "1\t\n1\t\n\nAbundance in each community:\n1\t1\t\n\nAbundance of each OTU across communities:\n2\t\n"
-            "Total abundance:\t2\n");
-  const std::string ages = "2 community sites in rows and 1 OTUs in columns:\n0\t\n0\t\n\nAverage age of individuals in each "
-                           "community:\n0\t0\t\n\nAverage age of individuals of each OTU across communities:\n0\t\n";
-  EXPECT_EQ(ReadAll(dir / kAverageAgeFile), "\nAverage age data matrix at step 1, BEFORE mortality, for " + ages +
-                                                "\nAverage age data matrix at step 1, AFTER mortality, for " + ages);
-  EXPECT_EQ(ReadAll(dir / kCwmFile), Format("1\t1\t%g\t\n1\t2\t%g\t\n", in.traits[0][0], in.traits[0][0]));
-  EXPECT_EQ(ReadAll(dir / kEnvDataOutliersFile), "1\t1\t0\t\n1\t2\t0\t\n");
 }
 
 TEST(Metacommunity, UnwritableStepFileAbortsKeepingEarlierFiles) {

@@ -15,49 +15,6 @@
 namespace kalios {
 namespace {
 
-TEST(GetData, CopiesListedRowsAndOptionallyDropsEmptyColumns) {
-  Matrix<double> src(3, 3);
-  const double v[3][3] = {{1, 0, 2}, {3, 0, 0}, {5, 0, 6}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) src[i][j] = v[i][j];
-  Matrix<double> dst(3, 3, 9.0);
-  const int list[3] = {3, 3, 2};
-  GetData(3, 3, 3, nullptr, src, dst, list, 0);
-  const double keep[3][3] = {{5, 0, 6}, {5, 0, 6}, {3, 0, 0}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) EXPECT_EQ(dst[i][j], keep[i][j]);
-  // Rows 2 and 1 only: the empty middle column and (for these rows) nothing else goes.
-  const int two[2] = {2, 2};
-  int kept = -1;
-  GetData(3, 2, 3, &kept, src, dst, two, 1);
-  EXPECT_EQ(kept, 1);
-  EXPECT_EQ(dst[0][0], 3);
-  EXPECT_EQ(dst[0][1], 0);
-  EXPECT_EQ(dst[2][0], 0);  // cleared
-}
-
-// The drawer must reproduce, draw for draw, the sequential routines on the
-// same generator: bootstrap first, then the permutation of the running list.
-TEST(NullModelDrawer, DrawsInSequentialOrderWithoutResettingTheList) {
-  NullModelSetup site;
-  site.kind = NullModelKind::kSite;
-  site.nOTUs = 4;
-  site.ncsm = 6;
-  site.bootstrap = true;
-  NullModelDrawer drawer(site);
-  RandomGenerator a(7), b(7);
-  std::vector<int> list(6);
-  std::iota(list.begin(), list.end(), 1);
-  for (int it = 0; it < 5; ++it) {
-    std::vector<int> boot(6), perm(6), bootRef(6);
-    drawer.Draw(a, boot.data(), perm.data());
-    RndListBootstrap(b, 6, bootRef.data());
-    RndListSpecified(b, 6, list.data());
-    EXPECT_EQ(boot, bootRef);
-    EXPECT_EQ(perm, list);
-  }
-}
-
 TEST(NullModelDrawer, WeightedSelectedAndFixedTaxaShuffles) {
   NullModelSetup w;
   w.kind = NullModelKind::kTaxaWeighted;
@@ -191,20 +148,6 @@ TEST(RunPermutations, CountsTiesAbsoluteValuesNaNAsZeroAndInfinityAsLargest) {
   }
   EXPECT_EQ(s[0].p, 3.0 / 5);
   EXPECT_EQ(s[2].p, 3.0 / 5);
-}
-
-TEST(Summary, NoPermutationGivesPOneAndZeroSummaries) {
-  PermutationTotals t = RunFake(1, 2, 0, true, nullptr);
-  std::vector<QuantitySummary> s = SummarizePermutations(t, {1, 0}, false);
-  for (const QuantitySummary& x : s) {
-    EXPECT_EQ(x.p, 1.0);
-    EXPECT_EQ(x.ses, 0.0);
-    EXPECT_EQ(x.expected, 0.0);
-    EXPECT_EQ(x.ll, 0.0);
-    EXPECT_EQ(x.ul, 0.0);
-    EXPECT_EQ(x.asymP, 0.0);
-  }
-  EXPECT_EQ(t.nullTable[0][1 + kColObserved], 0.3);
 }
 
 TEST(Summary, ConstantNullDistributionAndSingleNullValue) {

@@ -322,57 +322,6 @@ TEST(PermTest, FourOTUsEveryPermutationEnumerated) {
   EXPECT_CLOSE(d.rec.expStat[kB_TE], median);
 }
 
-TEST(PermTest, LinearModelModesGiveProbabilitiesForEveryResult) {
-  for (int mode : {kModeRegression, kModePseudoF}) {
-    for (char shuffle : {'t', 's'}) {
-      Data d(10, 6, true, 7);
-      for (int c = 0; c < d.n; ++c) d.E[c][1] = c % 3 + 1;  // a factor for the pseudo-F
-      d.rec.opt_ro = mode;
-      d.rec.optTaxaSiteShuffle = shuffle;
-      d.rec.niter = 30;
-      const int resp = d.p + 2;
-      Matrix<double> coef(d.e, resp), pcoef(d.e, resp), scoef(d.e, resp), ecoef(d.e, resp);
-      std::vector<double> rsq(resp), icpt(resp), prsq(resp), srsq(resp), ersq(resp);
-      std::vector<double> fx(d.e), pfx(d.e), sfx(d.e), efx(d.e), fr(d.e), pfr(d.e);
-      Matrix<double> ftr(d.e, d.p), pftr(d.e, d.p);
-      d.rec.rsqRegr = rsq.data();
-      d.rec.interceptRegr = icpt.data();
-      d.rec.probRsqRegr = prsq.data();
-      d.rec.sesRsqRegr = srsq.data();
-      d.rec.expRsqRegr = ersq.data();
-      d.rec.coefRegr = coef;
-      d.rec.probCoefRegr = pcoef;
-      d.rec.sesCoefRegr = scoef;
-      d.rec.expCoefRegr = ecoef;
-      d.rec.pseudoF_X = fx.data();
-      d.rec.probPseudoF_X = pfx.data();
-      d.rec.sesPseudoF_X = sfx.data();
-      d.rec.expPseudoF_X = efx.data();
-      d.rec.pseudoF_R = fr.data();
-      d.rec.probPseudoF_R = pfr.data();
-      d.rec.pseudoF_Traits = ftr;
-      d.rec.probPseudoF_Traits = pftr;
-      RunTest(d, 11, 2);
-      auto inRange = [&](double p) { return p >= 1.0 / 30 - 1e-15 && p <= 1.0; };
-      if (mode == kModeRegression) {
-        for (int j = 0; j < resp; ++j) {
-          EXPECT_TRUE(inRange(prsq[j])) << j;
-          for (int k = 0; k < d.e; ++k) EXPECT_TRUE(inRange(pcoef[k][j]));
-        }
-        EXPECT_GT(rsq[0], 0.0);
-        EXPECT_TRUE(std::isfinite(srsq[0]));
-      } else {
-        for (int k = 0; k < d.e; ++k) {
-          EXPECT_TRUE(inRange(pfx[k]));
-          EXPECT_TRUE(inRange(pfr[k]));
-          for (int j = 0; j < d.p; ++j) EXPECT_TRUE(inRange(pftr[k][j]));
-        }
-        EXPECT_GT(fx[1], 0.0);
-      }
-    }
-  }
-}
-
 TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   Data d(6, 5, false, 8);
   d.U[2][4] = -999;
@@ -391,11 +340,6 @@ TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
   EXPECT_EQ(MakeNullModelSetup(d.rec).kind, NullModelKind::kSite);
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // The faster route of the Mantel mode gives the statistics of the general
 // route to rounding, for the first matrix alone or all matrices randomized,
@@ -443,11 +387,6 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
   }
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // A pair of communities left out of DE: the fast route hands the statistics
 // with DE to the general Mantel statistic, which then needs every null
@@ -506,34 +445,6 @@ TEST(FastMantelWorker, BatchCompanionsLeaveTheValuesAlone) {
   EXPECT_CLOSE(alone[0][kNumObsStats + kS_VE], obs[kS_VE]);
 }
 
-TEST(FastMantelApplies, OnlyWhereItsIdentitiesHold) {
-  Data d(6, 5, false, 13);
-  EXPECT_TRUE(FastMantelApplies(d.rec));
-  auto without = [&](auto change) {
-    PermTest_FunctionalPhyl_Correl_Input r = d.rec;
-    change(r);
-    return FastMantelApplies(r);
-  };
-  EXPECT_FALSE(without([](auto& r) { r.optTaxaSiteShuffle = 's'; }));
-  EXPECT_FALSE(without([](auto& r) { r.doBootstrapOpt = true; }));
-  EXPECT_FALSE(without([](auto& r) { r.includePhylogeny = true; }));
-  EXPECT_FALSE(without([](auto& r) { r.opt_ro = kModeRV; }));
-  EXPECT_FALSE(without([](auto& r) { r.rese_opt = 5; }));  // correlations between communities
-  EXPECT_FALSE(without([](auto& r) { r.printIntermediate = true; }));
-  int w[5] = {1, 1, 0, 1, 1};
-  EXPECT_FALSE(without([&](auto& r) { r.weight_OTUs = w; }));
-  d.B[1][0] = -999;
-  EXPECT_FALSE(FastMantelApplies(d.rec));
-  d.B[1][0] = 1;
-  d.Sb[0][1] += 0.01;  // no longer symmetric
-  EXPECT_FALSE(FastMantelApplies(d.rec));
-}
-
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // Near-identical communities with large raw abundances: the distances of X
 // from the Gram matrix would cancel most of their digits. The fast route must

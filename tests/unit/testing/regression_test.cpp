@@ -230,11 +230,6 @@ TEST_F(PcaRegression, SelectionAndOtherOptions) {
     for (int j = 0; j < 3; ++j) EXPECT_CLOSE(resid[i][j], full[i][j]);
 }
 
-}  // namespace
-}  // namespace kalios
-
-namespace kalios {
-namespace {
 
 // A missing value in a predictor or a response: each response is fitted on
 // its complete cases (as lm does), not on means and cross products taken over
