@@ -51,10 +51,6 @@ TEST_F(Prefs, ZeroDigitsAndComponentsGiveTheDefault) {
   EXPECT_EQ(p.maxComponents, 6);
   EXPECT_EQ(p.saveStruct, 'y');
   EXPECT_EQ(p.saveRndData, 'n');
-  p = Dialogue("F\n9\n2\nn\ny\nC\n");
-  EXPECT_EQ(p.sDigits, 9);
-  EXPECT_EQ(p.maxComponents, 2);
-  EXPECT_EQ(p.saveRndData, 'y');
 }
 
 TEST_F(Prefs, PcaFactorBelowOneIsRefused) {
