@@ -542,6 +542,7 @@ class FastMantelWorker : public NullWorker {
     Ht_.Resize(s, n);
     G_.Resize(n, nPanels_ * kLanes);
     diag_.resize(Z(n));
+    yProj_.assign(Z(n), 0.0);
     tt_.resize(Z(n) * Z(in.nch));
     tz_.resize(Z(sh.Bp.panels) * kLanes);
     offA_.resize(sh.aIdx.size());
@@ -672,12 +673,24 @@ class FastMantelWorker : public NullWorker {
     Packed& dx = packs_[1];
     dx.D = nul_.DX;
     dx.c.resize(Pairs(n));
-    {
+    if (sh_.equalSums) {
       static const auto gramRow = HasAvx512() ? GramRowAvx512 : GramRowPlain;
       std::size_t k = 0;
       for (int i = 0; i < n; ++i) {
         gramRow(i, n, G_[i], diag_.data(), dx.c.data() + k);
         k += Z(n - i - 1);
+      }
+    } else {
+      // |x_i - x_j|^2 = |y_i - y_j|^2 + 2 dw (ubar'y_i - ubar'y_j) + dw^2 ubar'ubar, dw = w_i - w_j.
+      std::size_t k = 0;
+      for (int i = 0; i < n; ++i) {
+        const double* gi = G_[i];
+        for (int j = i + 1; j < n; ++j, ++k) {
+          const double dw = sh_.wSum[Z(i)] - sh_.wSum[Z(j)];
+          const double d2 = diag_[Z(i)] + diag_[Z(j)] - 2.0 * gi[j] +
+                            dw * (2.0 * (yProj_[Z(i)] - yProj_[Z(j)]) + dw * sh_.ubar2);
+          dx.c[k] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+        }
       }
     }
     ExactNearDistances(n, perm, dx);
@@ -748,11 +761,12 @@ class FastMantelWorker : public NullWorker {
     return Z(i) * Z(2 * n - i - 1) / 2 + Z(j - i - 1);
   }
 
-  // g_ii + g_jj - 2 g_ij cancels the leading digits of nearly equal rows of
-  // X (near-identical communities with large abundances): a squared distance
-  // below kCancel of g_ii + g_jj keeps too few of them. Those distances are
-  // taken from the rows of X themselves, X = W_p U formed for the
-  // communities concerned only, so that both routes agree to 1e-9.
+  // Even from the centred y's, g_ii + g_jj - 2 g_ij cancels the leading
+  // digits for communities much closer to each other than to the mean
+  // (near-identical communities with large abundances): a squared distance
+  // below kCancel of the terms it was formed from keeps too few of them.
+  // Those distances are taken from the rows of X themselves, X = W_p U formed
+  // for the communities concerned only, so that both routes agree to 1e-9.
   static constexpr double kCancel = 1e-4;
 
   void ExactNearDistances(int n, const int* perm, Packed& dx) {
@@ -763,7 +777,10 @@ class FastMantelWorker : public NullWorker {
     for (int i = 0; i < n; ++i)
       for (int j = i + 1; j < n; ++j, ++t) {
         const double d = dx.c[t];
-        if (!(d * d >= kCancel * (diag_[Z(i)] + diag_[Z(j)]))) {
+        const double dw = sh_.wSum[Z(i)] - sh_.wSum[Z(j)];
+        const double scale = diag_[Z(i)] + diag_[Z(j)] +
+                             std::fabs(dw) * (2.0 * std::fabs(yProj_[Z(i)] - yProj_[Z(j)]) + std::fabs(dw) * sh_.ubar2);
+        if (!(d * d >= kCancel * scale)) {
           if (!any) {
             xRow_.Resize(n, k);
             xDone_.assign(Z(n), 0);
@@ -855,6 +872,12 @@ class FastMantelWorker : public NullWorker {
         PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, G_[c] + q * kLanes);
     }
     for (int c = 0; c < n; ++c) diag_[Z(c)] = G_[c][c];
+    // ubar' y_c for the corrections of unequal community totals.
+    for (int c = 0; c < n && !sh_.equalSums; ++c) {
+      double v = 0.0;
+      for (int t = ws[c]; t < ws[c + 1]; ++t) v += wv[t] * sh_.uProj[Z(perm[sh_.wIdx[Z(t)]] - 1)];
+      yProj_[Z(c)] = v;
+    }
   }
 
   // Half the Rao entropies of up to kLanes permutations into the lanes of qb_
@@ -908,7 +931,7 @@ class FastMantelWorker : public NullWorker {
   Matrix<double> xRow_;      // rows of X formed for the exact distances
   std::vector<int> xDone_;   // per community: its row of xRow_ is formed
   Panels Ht_;
-  std::vector<double> diag_, qb_, tt_, tz_;
+  std::vector<double> diag_, yProj_, qb_, tt_, tz_;
   std::vector<int> off_, offA_, pb_;
   Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
@@ -947,17 +970,34 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
                                    const FunctionalPhyl_Stats_Lib_Input& observed, bool separate)
     : in(&input), obs(&observed), separateCov(separate) {
   const int n = input.ncsm, s = input.nOTUs, k = input.nTypes;
-  // K = U U' in panels of its columns, from U' in panels of its columns:
-  // K[a][panel p] = sum over t of U[a][t] U'[t][panel p].
+  // K = Uc Uc' in panels of its columns, from Uc' in panels of its columns:
+  // K[a][panel p] = sum over t of Uc[a][t] Uc'[t][panel p]. With x_c = W_c U
+  // and y_c = W_c Uc = x_c - w_c ubar (w_c the community's total), x_i - x_j
+  // = y_i - y_j + (w_i - w_j) ubar: the distances come from the Gram matrix of
+  // the y's and two small corrections. Rows of X sum hundreds of fuzzy
+  // belongings and lie close together far from the origin; their own Gram
+  // matrix would lose most digits of their distances in g_ii + g_jj - 2 g_ij.
+  std::vector<double> ubar(Z(k), 0.0);
+  for (int a = 0; a < s; ++a)
+    for (int t = 0; t < k; ++t) ubar[Z(t)] += input.U[a][t];
+  for (int t = 0; t < k; ++t) ubar[Z(t)] /= s;
+  Matrix<double> Uc(s, k);
+  uProj.assign(Z(s), 0.0);
+  for (int a = 0; a < s; ++a)
+    for (int t = 0; t < k; ++t) {
+      Uc[a][t] = input.U[a][t] - ubar[Z(t)];
+      uProj[Z(a)] += ubar[Z(t)] * Uc[a][t];
+    }
+  for (int t = 0; t < k; ++t) ubar2 += ubar[Z(t)] * ubar[Z(t)];
   Panels Ut;
   Ut.Resize(k, s);
   for (int t = 0; t < k; ++t)
-    for (int b = 0; b < s; ++b) Ut.Panel(b / kLanes)[Z(t) * kLanes + Z(b % kLanes)] = input.U[b][t];
+    for (int b = 0; b < s; ++b) Ut.Panel(b / kLanes)[Z(t) * kLanes + Z(b % kLanes)] = Uc[b][t];
   std::vector<int> dense(Z(k));
   for (int t = 0; t < k; ++t) dense[Z(t)] = t * kLanes;
   Kp.Resize(s, s);
   for (int p = 0; p < Kp.panels; ++p)
-    for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), input.U[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
+    for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), Uc[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
   Bp.Resize(s, input.nch);
   for (int a = 0; a < s; ++a)
     for (int j = 0; j < input.nch; ++j) Bp.Panel(j / kLanes)[Z(a) * kLanes + Z(j % kLanes)] = input.B[a][j];
@@ -970,6 +1010,11 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
     }
   Sparse(n, s, input.W, wStart, wIdx, wVal);
   Sparse(n, s, input.Wadj, aStart, aIdx, aVal);
+  wSum.assign(Z(n), 0.0);
+  for (int c = 0; c < n; ++c) {
+    for (int t = wStart[Z(c)]; t < wStart[Z(c) + 1]; ++t) wSum[Z(c)] += wVal[Z(t)];
+    equalSums = equalSums && wSum[Z(c)] == wSum[0];
+  }
   // The communities holding each OTU, with the OTU's place in their lists.
   byOtuStart.assign(Z(s) + 1, 0);
   for (int i : aIdx) ++byOtuStart[Z(i) + 1];

@@ -57,7 +57,14 @@ struct FastMantelShared {
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
   bool separateCov = false;
   PanelMatrix Bp;             // the traits B (nOTUs x nch)
-  PanelMatrix Kp;             // U U' (nOTUs x nOTUs, the last panel padded with zeros)
+  // Uc Uc' (nOTUs x nOTUs, the last panel padded with zeros), Uc being U less
+  // its mean row: the Gram matrix of the centred rows of X keeps the digits
+  // that distances between similar communities need (see the worker).
+  PanelMatrix Kp;
+  std::vector<double> uProj;  // per OTU, ubar' (u - ubar)
+  double ubar2 = 0.0;         // ubar' ubar
+  std::vector<double> wSum;   // per community, its total in W
+  bool equalSums = true;      // every community has the same total in W
   std::vector<double> delta;  // Rao pair differences from Sb, nOTUs x nOTUs by rows, symmetric
   // Community c's non-zero abundances of W (for X) and of Wadj (for T and Rao):
   // places [start[c], start[c + 1]) of idx (0-based OTU) and val.

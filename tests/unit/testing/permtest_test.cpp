@@ -388,6 +388,33 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
 }
 
 
+// Many OTUs per community: the rows of X average hundreds of fuzzy
+// belongings and lie close together, so their distances come from the centred
+// Gram matrix without falling back on the rows; with equal community totals
+// (relative abundances) and with raw counts (the corrections of unequal
+// totals) they must still give the general route's statistics.
+TEST(PermTest, FastRouteKeepsTheDigitsOfCloseCommunities) {
+  for (bool relative : {true, false}) {
+    Data a(24, 160, false, 5), b(24, 160, false, 5);
+    for (Data* d : {&a, &b}) {
+      d->rec.niter = 30;
+      if (relative) d->rec.W = d->Wadj;
+    }
+    ASSERT_TRUE(FastMantelApplies(a.rec));
+    PermTestOptions fast, general;
+    general.fastPath = false;
+    RandomGenerator ra(4), rb(4);
+    PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
+    PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+    for (int k = 0; k < kNumPermStats; ++k) {
+      EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << relative << kPermStatNamesA[k];
+      EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-10, 1e-12) << relative << kPermStatNamesB[k];
+      EXPECT_CLOSE_TOL(a.rec.llStat[k], b.rec.llStat[k], 1e-10, 1e-12) << relative << kPermStatNamesB[k];
+      EXPECT_CLOSE_TOL(a.rec.ulStat[k], b.rec.ulStat[k], 1e-10, 1e-12) << relative << kPermStatNamesB[k];
+    }
+  }
+}
+
 // A pair of communities left out of DE: the fast route hands the statistics
 // with DE to the general Mantel statistic, which then needs every null
 // resemblance matrix whole.
