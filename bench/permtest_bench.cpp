@@ -1,8 +1,11 @@
 // The whole permutation test of the functional analysis on the benchmark data
-// sets M (100 communities x 150 OTUs) and L (400 x 600): mode 1 (Mantel),
-// taxa shuffle, fuzzy belonging with every OTU its own type, Euclidean
-// resemblances. Arguments: size (0 = M, 1 = L), threads, iterations.
-// Seconds per 999 permutations = the reported time x 999 / (iterations - 1).
+// sets M (100 communities x 150 OTUs), L (400 x 600) and XL (2000 x 2000, made
+// by bench/make_data.py into $KALIOS_BENCH_XL, default /tmp/kalios-xl): mode 1
+// (Mantel), taxa shuffle, fuzzy belonging with every OTU its own type,
+// Euclidean resemblances. Arguments: size (0 = M, 1 = L, 2 = XL), threads,
+// iterations. Seconds per 999 permutations = the reported time x 999 /
+// (iterations - 1); at XL the fixed part (observed statistics, set-up) is
+// large, so BM_NullBatch times the permutations alone.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -20,6 +23,10 @@
 #include "measures/types.h"
 #include "numlib/matrix.h"
 #include "testing/permtest.h"
+#include "testing/permtest_fastmantel.h"
+#include "testing/random.h"
+#include <cstdlib>
+#include <numeric>
 
 #ifndef KALIOS_BENCH_DATA
 #define KALIOS_BENCH_DATA "/work/shared/bench"
@@ -123,7 +130,11 @@ Case& GetCase(int size) {
   auto& c = cases[size];
   if (!c) {
     const std::string dir = std::string(KALIOS_BENCH_DATA) + (size == 0 ? "/M" : "/L");
-    c = size == 0 ? std::make_unique<Case>(dir, 100, 150, 8, 4) : std::make_unique<Case>(dir, 400, 600, 12, 4);
+    const char* xl = std::getenv("KALIOS_BENCH_XL");
+    if (size == 2)
+      c = std::make_unique<Case>(xl ? xl : "/tmp/kalios-xl", 2000, 2000, 12, 6);
+    else
+      c = size == 0 ? std::make_unique<Case>(dir, 100, 150, 8, 4) : std::make_unique<Case>(dir, 400, 600, 12, 4);
   }
   return *c;
 }
@@ -155,6 +166,36 @@ void BM_PermTest(benchmark::State& state) {
   state.counters["wall_s_per_999"] = wall * scale;
   state.counters["cpu_s_per_999"] = cpu * scale;
 }
+// One fast-route worker evaluating batches of permutations (one thread): the
+// seconds per permutation, without the set-up and the observed statistics.
+void BM_NullBatch(benchmark::State& state) {
+  Case& c = GetCase(static_cast<int>(state.range(0)));
+  kalios::FunctionalPhyl_Stats_Lib_Input obs;
+  kalios::PermTest_FunctionalPhyl_Correl_Input rec = c.rec;
+  kalios::FunctionalPhyl_Stats_Lib(&rec, &obs);
+  kalios::FastMantelShared shared(rec, obs, false);
+  std::unique_ptr<kalios::NullWorker> worker = kalios::MakeFastMantelWorker(shared);
+  const int count = worker->BatchSize();
+  kalios::RandomGenerator g(5);
+  kalios::Matrix<int> perms(count, c.s);
+  std::vector<kalios::IterationDraw> draws(static_cast<std::size_t>(count));
+  const int width = kalios::kNumObsStats + kalios::kNumFunctionalStats;
+  kalios::Matrix<double> values(count, width);
+  std::vector<double*> rows(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    std::iota(perms[k], perms[k] + c.s, 1);
+    kalios::RndListSpecified(g, c.s, perms[k]);
+    draws[static_cast<std::size_t>(k)].perm = perms[k];
+    draws[static_cast<std::size_t>(k)].permLength = c.s;
+    rows[static_cast<std::size_t>(k)] = values[k];
+  }
+  for (auto _ : state) worker->EvaluateBatch(count, draws.data(), rows.data(), nullptr, nullptr);
+  state.counters["s_per_perm"] =
+      benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_NullBatch)->Arg(1)->Arg(2)->Unit(benchmark::kSecond)->MinTime(10.0);
+
 BENCHMARK(BM_PermTest)
     ->Args({0, 1, 1000})
     ->Args({0, 2, 1000})
@@ -163,6 +204,8 @@ BENCHMARK(BM_PermTest)
     ->Args({1, 2, 101})
     ->Args({1, 1, 1000})
     ->Args({1, 2, 1000})
+    ->Args({2, 2, 2})
+    ->Args({2, 2, 100})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();

@@ -49,8 +49,10 @@ struct CommunityOrdination {
   int axes = 0;                 // eigenvalues kept (their percentage above 1e-6)
   std::vector<double> eigval;   // all n, descending
   double positiveSum = 0;       // sum of the positive eigenvalues
-  Matrix<double> scores;        // axes x n
+  Matrix<double> scores;        // min(axes, vectors asked for) x n
 };
-CommunityOrdination OrdinateCommunities(int n, const double* const* D);
+// Principal coordinates of the n communities from their distances D, with
+// the scores of the first `vectors` axes (the report shows no more).
+CommunityOrdination OrdinateCommunities(int n, const double* const* D, int vectors);
 
 }  // namespace kalios

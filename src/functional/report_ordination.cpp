@@ -149,17 +149,19 @@ void WriteOneOrdination(const ReportContext& c, const OrdinationTexts& t, const 
 
 }  // namespace
 
-CommunityOrdination OrdinateCommunities(int n, const double* const* D) {
+CommunityOrdination OrdinateCommunities(int n, const double* const* D, int vectors) {
   CommunityOrdination ord;
   ord.eigval.assign(U(n), 0.0);
-  Matrix<double> eigvec(n, n), scores(n, n);
+  vectors = std::clamp(vectors, 0, n);
+  Matrix<double> eigvec(std::max(vectors, 1), n), scores(std::max(vectors, 1), n);
   bool ok = true;
   OrdinationLib_D(n, n, nullptr, D, eigvec, scores, &ord.axes, ord.eigval.data(), &ok,
-                  kOrdinationPrincipalCoordinates, kDistanceCode, 1);
+                  kOrdinationPrincipalCoordinates, kDistanceCode, 1, vectors);
   for (double v : ord.eigval)
     if (v > 0) ord.positiveSum += v;
-  ord.scores.Resize(ord.axes, n);
-  for (int k = 0; k < ord.axes; ++k)
+  const int scored = std::min(ord.axes, vectors);
+  ord.scores.Resize(scored, n);
+  for (int k = 0; k < scored; ++k)
     for (int i = 0; i < n; ++i) ord.scores[k][i] = scores[k][i];
   return ord;
 }
@@ -233,17 +235,17 @@ void WriteOrdinationsSection(const ReportContext& c, const double* const* X, con
   const ScalingUpState& st = c.st;
   if (app.opts.opt_ro != 1) return;
   const int n = st.n;
-  const CommunityOrdination ordY = OrdinateCommunities(n, st.DY);
+  const CommunityOrdination ordY = OrdinateCommunities(n, st.DY, app.prefs.maxComponents);
   const int aY = std::min(ordY.axes, app.prefs.maxComponents);
   WriteOneOrdination(c, kTextsY, ordY, st.Y, st.s, Tall, nullptr, 0);
 
   Matrix<double> DX(n, n);
   NominalReseNonHier(n, st.k, X, DX, app.opts.rese_opt);
-  const CommunityOrdination ordX = OrdinateCommunities(n, DX);
+  const CommunityOrdination ordX = OrdinateCommunities(n, DX, app.prefs.maxComponents);
   WriteOneOrdination(c, kTextsX, ordX, X, st.k, Tall, &ordY, aY);
 
   if (st.phylogeny) {
-    const CommunityOrdination ordP = OrdinateCommunities(n, st.DP);
+    const CommunityOrdination ordP = OrdinateCommunities(n, st.DP, app.prefs.maxComponents);
     WriteOneOrdination(c, kTextsP, ordP, st.P, st.nTaxa, Tall, &ordY, aY);
   }
 }

@@ -42,7 +42,7 @@ struct Multipliers {
 // exact zero, as if its term had been skipped.
 void WeightedProductRow(int m, int p, const double* a, const double* const* B, const double* const* Bz,
                         const double* const* Bin, double* __restrict z, const int* select, const Multipliers& mult,
-                        double* __restrict covered, double* __restrict hit) {
+                        double* __restrict covered, double* __restrict hit, bool complete) {
   for (int j = 0; j < p; ++j) {
     z[j] = 0.0;
     covered[j] = 0.0;
@@ -60,6 +60,18 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
     const double* __restrict in = Bin[k];
     const double sk = mult.scale[static_cast<std::size_t>(k)];
     const double* __restrict col = mult.col[static_cast<std::size_t>(k)];
+    if (complete) {
+      // Every value of B present: the rescaling sums equal the total, and
+      // the rescaling is by exactly 1, so they are not kept.
+      if (col) {
+#pragma omp simd
+        for (int j = 0; j < p; ++j) z[j] += (sk * col[j]) * ak * bz[j];
+      } else {
+#pragma omp simd
+        for (int j = 0; j < p; ++j) z[j] += sk * ak * bz[j];
+      }
+      continue;
+    }
     if (col) {
       for (int j = 0; j < p; ++j) {
         covered[j] += ak * in[j];
@@ -80,6 +92,7 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
       continue;
     }
     if (anyNonZero) {
+      if (complete) continue;
       // Some OTU is present with an abundance: without any of them carrying
       // the value the mean is unknown, whatever the absent OTUs carry.
       if (hit[j] == 0.0) {
@@ -132,16 +145,18 @@ bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const 
   const int stride = (p + 7) / 8 * 8 + 8;
   Matrix<double> scratch(threads, 2 * stride);
   Matrix<double> Bz(m, p), Bin(m, p);
+  bool complete = true;
   for (int k = 0; k < m; ++k)
     for (int j = 0; j < p; ++j) {
       const bool present = IsPresent(B[k][j]);
       Bz[k][j] = present ? B[k][j] : 0.0;
       Bin[k][j] = present ? 1.0 : 0.0;
+      complete = complete && present;
     }
 #pragma omp parallel for schedule(static) num_threads(threads)
   for (int i = 0; i < n; ++i) {
     double* own = scratch[omp_get_thread_num()];
-    WeightedProductRow(m, p, A[i], B, Bz, Bin, Z[i], select, mult, own, own + stride);
+    WeightedProductRow(m, p, A[i], B, Bz, Bin, Z[i], select, mult, own, own + stride, complete);
   }
   return false;
 }
@@ -190,9 +205,16 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
       delta[a][b] = PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt);
     }
 
-  std::vector<int> idx(static_cast<std::size_t>(s));
-  std::vector<double> prop(static_cast<std::size_t>(s));
+  // Communities are independent: shared among the threads, each one's sums
+  // in a fixed order, so the result does not depend on their number. The
+  // scratch is allocated here, so that a failure surfaces on this thread.
+  const int threads = std::max(1, std::min(omp_get_max_threads(), n));
+  Matrix<int> idxOf(threads, s);
+  Matrix<double> propOf(threads, s);
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
   for (int i = 0; i < n; ++i) {
+    int* idx = idxOf[omp_get_thread_num()];
+    double* prop = propOf[omp_get_thread_num()];
     const double* w = W[i];
     double scale = 1.0;
     if (relative) {
@@ -210,19 +232,19 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
     for (int a = 0; a < s; ++a) {
       const double x = w[a];
       if (!IsPresent(x) || x == 0.0) continue;
-      idx[static_cast<std::size_t>(cnt)] = a;
-      prop[static_cast<std::size_t>(cnt)] = relative ? x / scale : x;
+      idx[cnt] = a;
+      prop[cnt] = relative ? x / scale : x;
       ++cnt;
     }
     double q = 0.0, covered = 0.0, all = 0.0;
     for (int u = 0; u < cnt; ++u) {
-      const int a = idx[static_cast<std::size_t>(u)];
-      const double pa = prop[static_cast<std::size_t>(u)];
+      const int a = idx[u];
+      const double pa = prop[u];
       const double* drow = delta[a];
       const unsigned char* krow = known[a];
       for (int v = u + 1; v < cnt; ++v) {
-        const int b = idx[static_cast<std::size_t>(v)];
-        const double pab = pa * prop[static_cast<std::size_t>(v)];
+        const int b = idx[v];
+        const double pab = pa * prop[v];
         all += pab;
         if (krow[b]) {
           q += drow[b] * pab;

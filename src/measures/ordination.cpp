@@ -1,5 +1,6 @@
 #include "measures/ordination.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -38,7 +39,7 @@ bool IsSimilarityCode(int reseCode) {
 
 int OrdinationLib_D(int n, int p, const double* const* data, const double* const* R, double** eigvec,
                     double** scores, int* nAxes, double* eigval, bool* ok, int method, int reseCode,
-                    int orientation) {
+                    int orientation, int vectors) {
   *nAxes = 0;
   *ok = true;
   if (n <= 0) return 1;
@@ -61,9 +62,10 @@ int OrdinationLib_D(int n, int p, const double* const* data, const double* const
     for (int i = 0; i < n; ++i)
       for (int j = 0; j < p; ++j) work[i][j] = orientation == 1 ? data[i][j] : data[j][i];
   }
-  *ok = EigenHouseholderQL_GSL_D(n, toDecompose, eigvec, eigval);
-  const int axes = CountAxes(n, eigval);
-  *nAxes = axes;
+  if (vectors < 0 || vectors > n) vectors = n;
+  *ok = EigenSymmetricLeading(n, toDecompose, vectors, eigvec, eigval);
+  *nAxes = CountAxes(n, eigval);
+  const int axes = std::min(*nAxes, vectors);  // the axes given scores
 
   if (method == kOrdinationPrincipalCoordinates) {
     for (int k = 0; k < axes; ++k) {

@@ -39,10 +39,13 @@ bool IsSimilarityCode(int reseCode);
 // negligible ones give no axis. ok is false when an eigenvalue is markedly
 // negative (below -0.001 times the sum of all); the axes are still computed.
 // scores needs nAxes rows of n (method 1) or p (methods 2, 3) values.
+// With vectors >= 0 only the first `vectors` eigenvectors are computed (and
+// eigvec, scores need only that many rows): scores then go to the first
+// min(nAxes, vectors) axes, nAxes and eigval still counting them all.
 // Returns 1.
 int OrdinationLib_D(int n, int p, const double* const* data, const double* const* R, double** eigvec,
                     double** scores, int* nAxes, double* eigval, bool* ok, int method, int reseCode,
-                    int orientation);
+                    int orientation, int vectors = -1);
 // OrdinationLib_D with its own eigenvectors and eigenvalues; returns the
 // number of axes.
 int OrdinationLib_Scores(int n, int p, const double* const* data, const double* const* R, double** scores,

@@ -10,6 +10,7 @@
 
 #include "measures/contingency.h"
 #include "measures/covariance.h"
+#include "measures/euclid_kernel.h"
 #include "measures/transform.h"
 #include "numlib/linalg.h"
 #include "numlib/matrix.h"
@@ -70,10 +71,10 @@ Matrix<double> Transposed(int n, int p, const double* const* x) {
   return t;
 }
 
-bool AnyMissing(int n, int p, const double* const* x) {
+bool AnyMissing(int n, int p, const double* const* x, const int* select = nullptr) {
   for (int i = 0; i < n; ++i)
     for (int k = 0; k < p; ++k)
-      if (!Present(x[i][k])) return true;
+      if ((select == nullptr || select[k] != 0) && !Present(x[i][k])) return true;
   return false;
 }
 
@@ -107,51 +108,34 @@ inline double SqDistMV(int p, const double* a, const double* b, const int* selec
   return s;
 }
 
-// The upper triangle of the Euclidean distances, rows shared among the threads in
-// equal contiguous blocks. Every element is written by exactly one thread and its
-// sum is taken in the same order whatever the number of threads, so the result does
-// not depend on it.
+// The upper triangle of the Euclidean distances. Without missing values among
+// the variables used, the sums over present values are sums over all of them,
+// taken by the complete-data kernel in the same order; otherwise rows are
+// shared among the threads in equal contiguous blocks. Either way each element
+// is written by one thread with its sum in a fixed order, so the result does
+// not depend on the number of threads.
 void EucliUpperParallel(int n, int p, const double* const* x, double** D, bool missing, const int* select) {
+  if (!missing || !AnyMissing(n, p, x, select)) {
+    if (select == nullptr) {
+      EuclidUpperComplete(n, p, x, D);
+      return;
+    }
+    std::vector<int> used;
+    for (int k = 0; k < p; ++k)
+      if (select[k] != 0) used.push_back(k);
+    Matrix<double> kept(n, std::max<int>(1, static_cast<int>(used.size())));
+    for (int i = 0; i < n; ++i)
+      for (std::size_t t = 0; t < used.size(); ++t) kept[i][t] = x[i][used[t]];
+    EuclidUpperComplete(n, static_cast<int>(used.size()), kept, D);
+    return;
+  }
   for (int i = 0; i < n; ++i) D[i][i] = 0.0;
 #pragma omp parallel for schedule(static)
-  for (int i = 0; i < n; ++i) {
-    const double* a = x[i];
-    double* out = D[i];
-    int j = i + 1;
-    if (!missing) {
-      // Four rows at a time: four independent sums, each in the order of the
-      // single one, so the processor need not wait on every addition.
-      for (; j + 4 <= n; j += 4) {
-        const double *b0 = x[j], *b1 = x[j + 1], *b2 = x[j + 2], *b3 = x[j + 3];
-        double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-        for (int k = 0; k < p; ++k) {
-          const double d0 = a[k] - b0[k], d1 = a[k] - b1[k], d2 = a[k] - b2[k], d3 = a[k] - b3[k];
-          s0 += d0 * d0;
-          s1 += d1 * d1;
-          s2 += d2 * d2;
-          s3 += d3 * d3;
-        }
-        out[j] = s0 > 0 ? std::sqrt(s0) : 0.0;
-        out[j + 1] = s1 > 0 ? std::sqrt(s1) : 0.0;
-        out[j + 2] = s2 > 0 ? std::sqrt(s2) : 0.0;
-        out[j + 3] = s3 > 0 ? std::sqrt(s3) : 0.0;
-      }
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) {
+      const double s = SqDistMV(p, x[i], x[j], select);
+      D[i][j] = s > 0 ? std::sqrt(s) : 0.0;
     }
-    for (; j < n; ++j) {
-      const double* b = x[j];
-      double s;
-      if (missing) {
-        s = SqDistMV(p, a, b, select);
-      } else {
-        s = 0;
-        for (int k = 0; k < p; ++k) {
-          double d = a[k] - b[k];
-          s += d * d;
-        }
-      }
-      out[j] = s > 0 ? std::sqrt(s) : 0.0;
-    }
-  }
 }
 
 // Information divergence term: v ln(2v / s), vanishing unless v and s are positive.

@@ -22,6 +22,17 @@ namespace kalios {
 // with zero eigenvalues and eigenvectors.
 bool EigenHouseholderQL_GSL_D(int n, const double* const* A, double** eigvec, double* eigval);
 
+// The same decomposition when only the eigenvectors of the `vectors` largest
+// eigenvalues are wanted: all n eigenvalues go to eigval (descending), rows
+// k < vectors of eigvec receive their unit eigenvectors, the other rows are
+// left alone. Matrices of order below kLapackEigenFrom go to GSL as above;
+// larger ones to LAPACK (tridiagonal reduction, all eigenvalues, then only
+// the wanted vectors by relatively robust representations), each eigenvector
+// then signed so that its component of largest magnitude is positive. Same
+// return value as EigenHouseholderQL_GSL_D.
+inline constexpr int kLapackEigenFrom = 500;
+bool EigenSymmetricLeading(int n, const double* const* A, int vectors, double** eigvec, double* eigval);
+
 // Singular value decomposition A = U diag(S) V' of the m x n matrix A, m >= n
 // (A is not changed). U is m x n, S has n values (descending), V is n x n.
 // Returns false, writing nothing, when the decomposition cannot be done.

@@ -1,8 +1,16 @@
+#include <malloc.h>
+
 #include <iostream>
 
 #include "shell/shell.h"
 
 int main() {
+  // Matrices of thousands of communities or OTUs are tens of megabytes each
+  // and are made and dropped many times in an analysis. Served by mmap, each
+  // one would come back as fresh pages, every page faulted in again; kept on
+  // the heap, freed blocks are reused.
+  mallopt(M_MMAP_MAX, 0);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
   kalios::Console con(std::cin, std::cout, std::cerr);
   return kalios::RunProgram(con);
 }

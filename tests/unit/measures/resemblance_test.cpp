@@ -276,6 +276,30 @@ TEST(Euclid, SameBitsWithOneOrSeveralThreads) {
     }
   EXPECT_EQ(selOne[5][2], 0.0);  // lower triangle left to the caller
 
+  // Complete data go to the blocked kernel: the same bits as the plain sum
+  // of rounded squares in the order of the variables, with a variable left
+  // out by the selection as if it were not there.
+  Matrix<double> c(n, p + 1);
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k <= p; ++k) c[i][k] = u(gen) * (k + 1);
+  std::vector<int> selC(p + 1, 1);
+  selC[4] = 0;
+  omp_set_num_threads(3);
+  EucliDistMV(n, p + 1, c, many);
+  EucliDistMVSelect(n, p + 1, c, selMany, selC.data());
+  omp_set_num_threads(saved);
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) {
+      double all = 0, kept = 0;
+      for (int k = 0; k <= p; ++k) {
+        const double d = c[i][k] - c[j][k];
+        all += d * d;
+        if (k != 4) kept += d * d;
+      }
+      ASSERT_EQ(many[i][j], std::sqrt(all)) << i << " " << j;
+      ASSERT_EQ(selMany[i][j], std::sqrt(kept)) << i << " " << j;
+    }
+
   Matrix<double> y = test::FromRows({{1, 4, -999}, {4, 0, 2}});
   Matrix<double> d(2, 2);
   EucliDistMVSelectOne(2, 3, y, d, 2);

@@ -62,6 +62,49 @@ TEST(LinalgEigen, ResidualsOrthonormalityOrderAndInputKept) {
   EXPECT_TRUE(MatricesClose(Product(vec, Transposed(vec)), Identity(5), 1e-12, 1e-12));
 }
 
+// Above the order where LAPACK takes over, the leading eigenpairs are those
+// of the full decomposition (vectors up to their sign, which follows the
+// largest component), every eigenvalue is still given, the negative-value
+// rule still holds, and the rows past the vectors asked for are left alone.
+TEST(LinalgEigen, LeadingPairsOfALargeMatrixAgreeWithTheFullDecomposition) {
+  const int n = kLapackEigenFrom + 21, want = 5;
+  gsl_rng* rng = gsl_rng_alloc(gsl_rng_mt19937);
+  gsl_rng_set(rng, 11);
+  // The Gram matrix of points in 6 dimensions plus noise: a few
+  // large eigenvalues, many tiny ones of either sign.
+  Matrix<double> x(n, 6), a(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k < 6; ++k) x[i][k] = gsl_rng_uniform(rng) * (6 - k);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) {
+      double g = 0;
+      for (int k = 0; k < 6; ++k) g += x[i][k] * x[j][k];
+      a[i][j] = a[j][i] = g + (i == j ? 0.0 : 1e-9 * (gsl_rng_uniform(rng) - 0.5));
+    }
+  gsl_rng_free(rng);
+  const Matrix<double> kept = a;
+  Matrix<double> fullVec(n, n), vec(want + 1, n);
+  std::vector<double> fullVal(n), val(n);
+  vec[want][0] = 42.0;
+  const bool fullOk = EigenHouseholderQL_GSL_D(n, a, fullVec, fullVal.data());
+  EXPECT_EQ(EigenSymmetricLeading(n, a, want, vec, val.data()), fullOk);
+  EXPECT_TRUE(MatricesClose(a, kept, 0, 0));
+  for (int k = 0; k < n; ++k) EXPECT_NEAR(val[k], fullVal[k], 1e-10 * fullVal[0]) << k;
+  for (int k = 0; k < want; ++k) {
+    double dot = 0, big = 0;
+    for (int i = 0; i < n; ++i) {
+      dot += vec[k][i] * fullVec[k][i];
+      if (std::fabs(vec[k][i]) > std::fabs(big)) big = vec[k][i];
+    }
+    EXPECT_NEAR(std::fabs(dot), 1.0, 1e-9) << k;
+    EXPECT_GT(big, 0.0) << k;
+  }
+  EXPECT_EQ(vec[want][0], 42.0);
+  // A markedly negative eigenvalue is still reported.
+  for (int i = 0; i < n; ++i) a[i][i] -= 0.5 * fullVal[0];
+  EXPECT_FALSE(EigenSymmetricLeading(n, a, 1, vec, val.data()));
+}
+
 TEST(LinalgSvd, ReconstructsWithOrthonormalFactors) {
   Matrix<double> a(5, 3);
   for (int i = 0; i < 5; ++i)

@@ -1,0 +1,102 @@
+// Symmetric eigen-decomposition when only the leading eigenvectors are used:
+// the principal coordinates of thousands of communities keep a few axes, and
+// the full decomposition with every eigenvector is what made them slow.
+#include <lapacke.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "numlib/linalg.h"
+#include "numlib/matrix.h"
+
+// OpenBLAS runs its own threads; the decomposition is kept on one so that its
+// rounding, hence every figure derived from it, does not depend on how many
+// threads the run was given.
+extern "C" int openblas_get_num_threads(void);
+extern "C" void openblas_set_num_threads(int);
+
+namespace kalios {
+namespace {
+
+std::size_t Z(int v) { return static_cast<std::size_t>(v); }
+
+class OneBlasThread {
+ public:
+  OneBlasThread() : saved_(openblas_get_num_threads()) { openblas_set_num_threads(1); }
+  ~OneBlasThread() { openblas_set_num_threads(saved_); }
+  OneBlasThread(const OneBlasThread&) = delete;
+  OneBlasThread& operator=(const OneBlasThread&) = delete;
+
+ private:
+  int saved_;
+};
+
+bool MarkedlyNegativeValues(int n, const double* values) {
+  double sum = 0.0;
+  for (int k = 0; k < n; ++k) sum += values[k];
+  for (int k = 0; k < n; ++k)
+    if (values[k] / sum < -0.001) return true;
+  return false;
+}
+
+// The LAPACK route; false when a routine reports failure (nothing usable).
+bool LeadingByLapack(int n, const double* const* A, int vectors, double** eigvec, double* eigval) {
+  OneBlasThread one;
+  const std::size_t nn = Z(n);
+  // Column-major n x n: the matrix is symmetric, so its rows serve as columns.
+  std::vector<double> a(nn * nn);
+  for (int i = 0; i < n; ++i) std::copy(A[i], A[i] + n, a.begin() + static_cast<std::ptrdiff_t>(Z(i) * nn));
+  std::vector<double> d(nn), e(nn, 0.0), tau(nn > 1 ? nn - 1 : 1);
+  if (LAPACKE_dsytrd(LAPACK_COL_MAJOR, 'L', n, a.data(), n, d.data(), e.data(), tau.data()) != 0) return false;
+  // Every eigenvalue, from a copy of the tridiagonal form (the sums of the
+  // axes and the test for markedly negative ones need them all).
+  std::vector<double> all(d), off(e);
+  if (LAPACKE_dsterf(n, all.data(), off.data()) != 0) return false;  // ascending
+  for (int k = 0; k < n; ++k) eigval[k] = all[nn - 1 - Z(k)];
+  if (vectors <= 0) return true;
+  std::vector<double> w(nn), z(nn * Z(vectors));
+  std::vector<lapack_int> support(2 * Z(vectors));
+  lapack_int found = 0;
+  lapack_logical tryrac = 1;
+  if (LAPACKE_dstemr(LAPACK_COL_MAJOR, 'V', 'I', n, d.data(), e.data(), 0.0, 0.0, n - vectors + 1, n, &found,
+                     w.data(), z.data(), n, vectors, support.data(), &tryrac) != 0 ||
+      found != vectors)
+    return false;
+  if (LAPACKE_dormtr(LAPACK_COL_MAJOR, 'L', 'L', 'N', n, vectors, a.data(), n, tau.data(), z.data(), n) != 0)
+    return false;
+  // Columns come in ascending order of their eigenvalues.
+  for (int k = 0; k < vectors; ++k) {
+    const double* col = z.data() + Z(vectors - 1 - k) * nn;
+    int big = 0;
+    for (int i = 1; i < n; ++i)
+      if (std::fabs(col[i]) > std::fabs(col[big])) big = i;
+    const double sign = col[big] < 0.0 ? -1.0 : 1.0;
+    for (int i = 0; i < n; ++i) eigvec[k][i] = sign * col[i];
+  }
+  return true;
+}
+
+bool AllFiniteSquare(int n, const double* const* A) {
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      if (!std::isfinite(A[i][j])) return false;
+  return true;
+}
+
+}  // namespace
+
+bool EigenSymmetricLeading(int n, const double* const* A, int vectors, double** eigvec, double* eigval) {
+  vectors = std::clamp(vectors, 0, std::max(n, 0));
+  if (n >= kLapackEigenFrom && AllFiniteSquare(n, A) && LeadingByLapack(n, A, vectors, eigvec, eigval))
+    return !MarkedlyNegativeValues(n, eigval);
+  // Small matrices, non-finite input, or a LAPACK failure: the full GSL route.
+  if (vectors == n) return EigenHouseholderQL_GSL_D(n, A, eigvec, eigval);
+  Matrix<double> full(n, n);
+  const bool ok = EigenHouseholderQL_GSL_D(n, A, full, eigval);
+  for (int k = 0; k < vectors; ++k) std::copy(full[k], full[k] + n, eigvec[k]);
+  return ok;
+}
+
+}  // namespace kalios
