@@ -194,15 +194,24 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
   }
   // The weighted pair differences do not depend on the community: compute
   // them (and their square roots) once. known marks pairs whose resemblance
-  // is present; only the strict upper triangle is used.
-  Matrix<double> delta(s, s);
-  Matrix<unsigned char> known(s, s);
+  // is present; only the strict upper triangle is used, and all of it is
+  // written. The tables are kept per thread from call to call: a permutation
+  // test calls this for every permutation, with the same number of OTUs.
+  // (References, because the threads below must read this thread's tables.)
+  thread_local Matrix<double> deltaKept;
+  thread_local Matrix<unsigned char> knownKept;
+  if (deltaKept.rows() != s || deltaKept.cols() != s) {
+    deltaKept.Resize(s, s);
+    knownKept.Resize(s, s);
+  }
+  Matrix<double>& delta = deltaKept;
+  Matrix<unsigned char>& known = knownKept;
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       const double r = R[a][b];
-      if (!IsPresent(r)) continue;
-      known[a][b] = 1;
-      delta[a][b] = PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt);
+      const bool present = IsPresent(r);
+      known[a][b] = present ? 1 : 0;
+      delta[a][b] = present ? PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt) : 0.0;
     }
 
   // Communities are independent: shared among the threads, each one's sums

@@ -1,3 +1,4 @@
+#include "testing/fixed_mantel.h"
 #include "testing/functional_stats.h"
 
 #include <climits>
@@ -224,7 +225,14 @@ int FunctionalPhyl_Stats_Lib(PermTest_FunctionalPhyl_Correl_Input* input, Functi
   st.reseCodeT = 3;
   st.nExtraCols = phylo ? 2 : 1;
   auto mcl = [&](int p, int q, const double* const* A, const double* const* B, const double* const* DA,
-                 const double* const* DB) { return MatrixCorrelationLib(n, p, q, A, B, DA, DB, sq, opt); };
+                 const double* const* DB) {
+    if (opt == 'm' && in.fixedResemblances != nullptr) {
+      const FixedMantelMatrix* f = in.fixedResemblances->Find(DA);
+      if (f == nullptr) f = in.fixedResemblances->Find(DB);
+      if (f != nullptr) return MatrixCorrFixed(*f, DA, DB);
+    }
+    return MatrixCorrelationLib(n, p, q, A, B, DA, DB, sq, opt);
+  };
   const MatrixCovariate covT{nch, in.chSelect, st.T};
   const MatrixCovariate covX{nTypes, nullptr, st.X};
   const MatrixCovariate covP{nTaxa, nullptr, st.P};

@@ -8,6 +8,7 @@
 #include "numlib/print.h"
 #include "shell/cformat.h"
 #include "testing/functional_stats.h"
+#include "testing/fixed_mantel.h"
 #include "testing/permtest_fastmantel.h"
 #include "testing/permtest_nullmodels.h"
 #include "testing/permtest_summary.h"
@@ -446,10 +447,23 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
   std::unique_ptr<FastMantelShared> fast;
   if (options.fastPath && in.niter > 1 && FastMantelApplies(in))
     fast = std::make_unique<FastMantelShared>(in, sh.obs, sh.separateCov);
-  if (fast)
+  if (fast) {
     RunPermutations(rng, drawer, [&] { return MakeFastMantelWorker(*fast); }, totals, run);
-  else
+  } else {
+    // DE and DY stay as they are through the null models: their centred
+    // cells for the Mantel statistic are taken once.
+    FixedResemblances fixed;
+    if (in.opt_ro == kModeMantel && in.opt_MatrixCorr == 'm') {
+      fixed.DE = CentreFixedMantel(in.ncsm, in.DE);
+      fixed.DY = CentreFixedMantel(in.ncsm, in.DY);
+      in.fixedResemblances = &fixed;
+    }
+    struct Restore {
+      PermTest_FunctionalPhyl_Correl_Input& in;
+      ~Restore() { in.fixedResemblances = nullptr; }
+    } restore{in};
     RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
+  }
 
   std::vector<int> tails(kNullRowTail, kNullRowTail + kNumObsStats);
   const std::vector<QuantitySummary> sum = SummarizePermutations(totals, tails, in.nonParametricSES_opt);

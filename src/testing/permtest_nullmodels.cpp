@@ -1,3 +1,4 @@
+#include "testing/fixed_mantel.h"
 #include "testing/permtest_nullmodels.h"
 
 #include <cmath>
@@ -87,6 +88,11 @@ void NullCorrelations(const PermTest_FunctionalPhyl_Correl_Input& in, const Func
   auto mcl = [&](int p, int q, const double* const* A, const double* const* B, const double* const* DA,
                  const double* const* DB) {
     if (mantel != nullptr && opt == 'm') return (*mantel)(DA, DB);
+    if (opt == 'm' && in.fixedResemblances != nullptr) {
+      const FixedMantelMatrix* f = in.fixedResemblances->Find(DA);
+      if (f == nullptr) f = in.fixedResemblances->Find(DB);
+      if (f != nullptr) return MatrixCorrFixed(*f, DA, DB);
+    }
     return MatrixCorrelationLib(n, p, q, A, B, DA, DB, sq, opt);
   };
   // A statistic between covariates only: the observed one, or the null one

@@ -198,6 +198,9 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 
   int rese_opt = 0;               // resemblance option for X and P (1-based)
   int opt_ro = 0;                 // statistic mode, see StatMode
+  // Set by the test engine while it evaluates null models: the kept centred
+  // cells of DE and DY for the Mantel statistic (null: none kept).
+  const struct FixedResemblances* fixedResemblances = nullptr;
   char opt_MatrixCorr = 'm';      // 'm', 'r', 'p' or 'v'
   bool squareDistMatrixOpt = false;
   double overfitFactorPCARegr = 2.0;

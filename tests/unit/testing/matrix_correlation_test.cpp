@@ -1,4 +1,5 @@
 #include "testing/matrix_correlation.h"
+#include "testing/fixed_mantel.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,37 @@ TEST_P(MatrixCorrelationFixture, ProcrustesAndRvMatchReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, MatrixCorrelationFixture, ::testing::Values("small", "mixed"));
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+// A fixed matrix's kept cells give MatrixCorr's bits whichever side it is on;
+// missing cells in either matrix fall back on MatrixCorr itself.
+TEST(MatrixCorrFixed, SameBitsAsMatrixCorr) {
+  const int n = 23;
+  Matrix<double> a(n, n), b(n, n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      a[i][j] = a[j][i] = std::sin(1.0 + i * 7 + j * 3) * 1e3 + 5e4;
+      b[i][j] = b[j][i] = std::cos(0.3 * i * j) + 0.01 * (i + j);
+    }
+  FixedMantelMatrix fa = CentreFixedMantel(n, a);
+  ASSERT_TRUE(fa.complete);
+  EXPECT_EQ(MatrixCorrFixed(fa, a, b), MatrixCorr(n, a, b));
+  EXPECT_EQ(MatrixCorrFixed(fa, b, a), MatrixCorr(n, b, a));
+  b[2][9] = -999;
+  EXPECT_EQ(MatrixCorrFixed(fa, a, b), MatrixCorr(n, a, b));
+  FixedMantelMatrix fb = CentreFixedMantel(n, b);
+  EXPECT_FALSE(fb.complete);
+  EXPECT_EQ(MatrixCorrFixed(fb, a, b), MatrixCorr(n, a, b));
+  FixedResemblances both;
+  both.DE = fa;
+  EXPECT_EQ(both.Find(a), &both.DE);
+  EXPECT_EQ(both.Find(b), nullptr);
+}
 
 }  // namespace
 }  // namespace kalios
