@@ -451,6 +451,12 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
   else
     RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
 
+  if (in.nullValues != nullptr)
+    for (int row = 0; row < kNumPermStats; ++row) {
+      const double* nulls = totals.nullTable[row];
+      std::copy(nulls, nulls + std::clamp(in.nullValuesKept, 0, in.niter - 1), in.nullValues[kNullRowToA[row]]);
+    }
+
   std::vector<int> tails(kNullRowTail, kNullRowTail + kNumObsStats);
   const std::vector<QuantitySummary> sum = SummarizePermutations(totals, tails, in.nonParametricSES_opt);
   for (int row = 0; row < kNumPermStats; ++row) {

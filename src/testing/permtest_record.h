@@ -230,6 +230,12 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   bool taxaAreOTUs = false;
   bool doBootstrapOpt = false;
   std::ostream* rndDataFile = nullptr;  // intermediate results; null when not saved
+  // Where the null values of the tested statistics go, when the caller wants
+  // to look at their distributions: kNumPermStats rows in order A, the values
+  // of the first nullValuesKept iterations (at most niter - 1) in iteration
+  // order (null: not kept).
+  double** nullValues = nullptr;
+  int nullValuesKept = 0;
 };
 
 }  // namespace kalios
