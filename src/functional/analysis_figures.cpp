@@ -22,7 +22,7 @@ std::vector<NullPanel> NullPanels(const ReportContext& c, const PermTest_Functio
     if (!r.tested[a]) continue;
     const auto b = U(kPermStatAtoB[a]);
     NullPanel p;
-    p.title = Format("%s   P = %.4g   SES = %.3g", StatisticSymbol(s.label).c_str(), r.probStat[a], r.sesStat[b]);
+    p.title = Format("%s   P = %.3g   SES = %.3g", StatisticSymbol(s.label).c_str(), r.probStat[a], r.sesStat[b]);
     p.nulls.assign(nulls[s.a], nulls[s.a] + kept);
     p.observed = r.obsStat[a];
     p.lower = r.llStat[b];

@@ -44,7 +44,19 @@ void VerticalLine(double x, double ymax, int colour, int style, double width) {
   plwidth(1.0);
 }
 
-void DrawPanel(const NullPanel& p) {
+// A tick step giving about `count` labelled ticks over [low, high]: 1, 2 or 5
+// times a power of ten, so that narrow panels keep their labels apart.
+double TickStep(double low, double high, int count) {
+  const double raw = (high - low) / count;
+  if (!(raw > 0)) return 0.0;
+  const double unit = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (m * unit >= raw) return m * unit;
+  return 10.0 * unit;
+}
+
+// One panel in the viewport [x0, x1] x [y0, y1] of the page.
+void DrawPanel(const NullPanel& p, double x0, double x1, double y0, double y1) {
   double low = 0, high = 0;
   PanelRange(p, low, high);
   const std::vector<double> nulls = Finite(p.nulls);
@@ -56,13 +68,13 @@ void DrawPanel(const NullPanel& p) {
     counts[static_cast<std::size_t>(b)] += 1.0;
   }
   const double top = std::max(1.0, *std::max_element(counts.begin(), counts.end())) * 1.1;
-  plcol0(kAxes);
-  plenv(low, high, 0.0, top, 0, 0);
+  plvpor(x0, x1, y0, y1);
+  plwind(low, high, 0.0, top);
   for (int b = 0; b < bins; ++b) {
     const double c = counts[static_cast<std::size_t>(b)];
     if (c <= 0) continue;
-    const double x0 = low + b * width, x1 = x0 + width;
-    PLFLT xs[4] = {x0, x0, x1, x1};
+    const double b0 = low + b * width, b1 = b0 + width;
+    PLFLT xs[4] = {b0, b0, b1, b1};
     PLFLT ys[4] = {0.0, c, c, 0.0};
     plcol0(kBars);
     plfill(4, xs, ys);
@@ -75,7 +87,9 @@ void DrawPanel(const NullPanel& p) {
   }
   VerticalLine(p.observed, top, kObserved, kSolid, 2.5);
   plcol0(kAxes);
-  pllab("", "frequency", PlotText(p.title).c_str());
+  plbox("bcnst", TickStep(low, high, 4), 0, "bcnstv", TickStep(0.0, top, 4), 0);
+  plmtex("t", 0.8, 0.5, 0.5, PlotText(p.title).c_str());
+  plmtex("l", 3.2, 0.5, 0.5, "frequency");
 }
 
 }  // namespace
@@ -108,16 +122,27 @@ std::string DrawNullDistributions(const std::string& path, const std::string& he
   const int count = static_cast<int>(panels.size());
   const int columns = std::min(count, count <= 4 ? 2 : count <= 9 ? 3 : 4);
   const int rows = (count + columns - 1) / columns;
-  return DrawIsolated(path, 360 * columns, 290 * rows + 40, [&] {
-    plssub(columns, rows);
-    plschr(0.0, 1.1);
-    for (const NullPanel& p : panels) DrawPanel(p);
-    // The caption on the last panel: what the lines stand for.
+  const int headPixels = 60, cellWidth = 360, cellHeight = 260;
+  const int width = cellWidth * columns, height = cellHeight * rows + headPixels;
+  return DrawIsolated(path, width, height, [&] {
+    pladv(0);
+    plschr(0.0, 0.7);
+    // The heading and what the lines stand for, across the top of the page.
+    const double head = static_cast<double>(headPixels) / height;
+    plvpor(0.0, 1.0, 1.0 - head, 1.0);
+    plwind(0.0, 1.0, 0.0, 1.0);
     plcol0(kAxes);
-    plmtex("b", 3.2, 0.0, 0.0,
-           PlotText(heading + ": grey bars null values, solid red line observed value, dashed blue lines " +
-                    limitsName)
+    plmtex("t", -1.8, 0.5, 0.5, PlotText(heading).c_str());
+    plmtex("t", -3.6, 0.5, 0.5,
+           PlotText("grey bars: null values;  solid red line: observed value;  dashed blue lines: " + limitsName)
                .c_str());
+    plschr(0.0, 0.55);
+    const double cw = 1.0 / columns, ch = (1.0 - head) / rows;
+    for (int i = 0; i < count; ++i) {
+      const int col = i % columns, row = i / columns;
+      const double x0 = col * cw, y1 = 1.0 - head - row * ch;
+      DrawPanel(panels[static_cast<std::size_t>(i)], x0 + 0.2 * cw, x0 + 0.95 * cw, y1 - 0.8 * ch, y1 - 0.14 * ch);
+    }
   });
 }
 
