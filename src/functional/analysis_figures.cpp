@@ -59,6 +59,11 @@ FigureOutcome DrawAnalysisFigures(const ReportContext& c, const PermTest_Functio
     out.failures.push_back(folder + ": " + std::strerror(errno));
     return out;
   }
+  struct stat info{};
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    out.failures.push_back(folder + ": there is a file of that name, not a folder");
+    return out;
+  }
   auto draw = [&](const std::string& name, const std::string& why) {
     const std::string path = folder + "/" + name;
     if (why.empty())
