@@ -199,9 +199,11 @@ std::string DrawProportionPlot(const std::string& path, const ProportionPlot& pl
     double top = std::max({plot.bandHigh, plot.reference, 0.0});
     for (double v : plot.values)
       if (std::isfinite(v)) top = std::max(top, v);
-    top = std::min(1.0, top * 1.15 + 0.02);
+    top = std::min(1.05, top * 1.15 + 0.02);
     plcol0(kAxes);
-    plenv(0.0, n + 1.0, 0.0, top, 0, -2);  // no box: the categories label the axis
+    pladv(0);
+    plvpor(0.12, 0.95, 0.24, 0.9);  // room below for the names standing upright
+    plwind(0.0, n + 1.0, 0.0, top);
     plbox("bc", 0.0, 0, "bcnstv", 0.0, 0);
     pllab("", PlotText(plot.yLabel).c_str(), PlotText(plot.title).c_str());
     PLFLT bx[4] = {0.0, 0.0, n + 1.0, n + 1.0};
@@ -218,6 +220,7 @@ std::string DrawProportionPlot(const std::string& path, const ProportionPlot& pl
       ys.push_back(plot.values[static_cast<std::size_t>(i)]);
     }
     plcol0(kObserved);
+    plssym(0.0, 2.0);
     plpoin(n, xs.data(), ys.data(), 17);
     plcol0(kAxes);
     plschr(0.0, 0.8);
