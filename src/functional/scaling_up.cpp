@@ -188,15 +188,15 @@ void CheckTablesWritable(Console& con, const AnalysisTables& t) {
 void WriteTables(App& app, const AnalysisTables& t, const std::string& statsRows, const std::string& stamp,
                  int n) {
   const bool append = app.opts.prindaMode == "a";
-  const std::string statsHeader = StatsTableHeader();
-  WriteTsvTable(t.statsPath, statsHeader, statsRows, PlanTsvAppend(t.statsPath, statsHeader, append), app.con.err);
-  const std::string header = t.communities.Header();
-  const TsvAppendPlan plan = PlanTsvAppend(t.communitiesPath, header, append);
-  WriteTsvTable(t.communitiesPath, header, t.communities.Rows(CommunityLabels(app.data, n), stamp), plan,
-                app.con.err);
-  if (!plan.setAside.empty())
-    Print(app.con.out, "\nThe columns of %s changed with this analysis: its earlier rows are now in %s\n",
-          t.communitiesPath.c_str(), plan.setAside.c_str());
+  auto write = [&](const std::string& path, const std::string& header, const std::string& rows) {
+    const TsvAppendPlan plan = PlanTsvAppend(path, header, append);
+    WriteTsvTable(path, header, rows, plan, app.con.err);
+    if (!plan.setAside.empty())
+      Print(app.con.out, "\nThe columns of %s changed with this analysis: its earlier rows are now in %s\n",
+            path.c_str(), plan.setAside.c_str());
+  };
+  write(t.statsPath, StatsTableHeader(), statsRows);
+  write(t.communitiesPath, t.communities.Header(), t.communities.Rows(CommunityLabels(app.data, n), stamp));
 }
 
 void ReportFigures(App& app, const FigureOutcome& figures) {

@@ -151,4 +151,6 @@ def check_run(workdir, stdout, stderr, status, dataset, option, refusals=0):
     text = open(os.path.join(workdir, f"{dataset}Prinda.txt")).read()
     bad = compare(text, load(dataset, option))
     assert not bad, "\n".join(bad)
+    import tables  # the table of the statistics says the same
+    tables.check_stats_any(workdir, dataset, text, option)
     return text

@@ -97,3 +97,56 @@ def check_figures_parse(folder):
         root = ET.parse(os.path.join(folder, n)).getroot()
         assert root.tag == "{http://www.w3.org/2000/svg}svg", (n, root.tag)
     return names
+
+
+def model_terms(text):
+    """The regression or pseudo-F lines of a results file: (statistic, term)
+    -> (value, P or None)."""
+    out = {}
+    current, factors, trait_block, v = None, [], False, 0
+    headings = (("MANOVA using matrix T", "T"), ("MANOVA using matrix X", "X"), ("MANOVA using matrix P", "P"),
+                ("ANOVA using Rao functional", "Functional diversity"),
+                ("ANOVA using Rao phylogenetic", "Phylogenetic diversity"))
+    for line in text.split("\n"):
+        cells = line.split("\t")
+        for head, name in headings:
+            if line.startswith(head):
+                current, trait_block = name, False
+        if line.startswith("ANOVA for each selected individual trait"):
+            trait_block, v = True, 0
+        elif trait_block and line == "":
+            v += 1
+        elif cells[0] == "Factor:" and cells[2] == "States:":
+            factors.append(cells[1])
+        elif cells[0] == "Trait:" and cells[2] == "r-square=":
+            current = cells[1]
+            out[(current, "r-square")] = (float(cells[3]), float(cells[5]))
+        elif cells[0] in ("Functional diversity:", "Phylogenentic diversity:") and cells[2] == "r-square=":
+            current = "Functional diversity" if cells[0].startswith("F") else "Phylogenetic diversity"
+            out[(current, "r-square")] = (float(cells[3]), float(cells[5]))
+        elif cells[0] == "Factor:" and cells[2] in ("coeff=", "Pseudo-F="):
+            out[(current, cells[1])] = (float(cells[3]), float(cells[5]))
+        elif cells[0].startswith("Intercept="):
+            out[(current, "Intercept")] = (float(cells[1]), None)
+        elif trait_block and cells[0] == "Trait:" and cells[2] == "Pseudo-F=":
+            out[(cells[1], factors[v])] = (float(cells[3]), float(cells[5]))
+    return out
+
+
+def check_stats_any(workdir, name, text, option):
+    """Stats.tsv against the results file for any congruence option."""
+    if option in (1, 2, 3):
+        return check_stats(workdir, name, text)
+    header, rows = read_tsv(os.path.join(workdir, f"{name}Stats.tsv"))
+    assert header == STATS_COLUMNS, header
+    printed = model_terms(text)
+    assert printed, "no model lines in the results file"
+    table = {(r["statistic"], r["term"]): r for r in rows}
+    assert sorted(table) == sorted(printed), (sorted(table), sorted(printed))
+    for key, (value, p) in printed.items():
+        r = table[key]
+        assert prinda.close(float(r["observed"]), value), (key, r["observed"], value)
+        if p is not None:
+            assert prinda.close(float(r["P"]), p), (key, r["P"], p)
+    assert {r["congruence"] for r in rows} == {"regression" if option == 4 else "pseudo-F"}
+    return rows
