@@ -160,7 +160,9 @@ std::string DrawPointMap(const std::string& path, const PointMap& map) {
     Pad(ylo, yhi, 0.08);
     plcol0(kAxes);
     plenv(xlo, xhi, ylo, yhi, 0, 1);  // axes through the origin
-    pllab(PlotText(map.xLabel).c_str(), PlotText(map.yLabel).c_str(), PlotText(map.title).c_str());
+    pllab(PlotText(map.xLabel).c_str(), PlotText(map.yLabel).c_str(), "");
+    // Above the scale factor PLplot may print at the top left corner.
+    plmtex("t", 3.0, 0.5, 0.5, PlotText(map.title).c_str());
     plcol0(kObserved);
     plpoin(static_cast<PLINT>(xs.size()), xs.data(), ys.data(), 17);
     plcol0(kAxes);
