@@ -23,9 +23,14 @@ struct FigureOutcome {
   std::vector<std::string> failures;  // "<file>: <reason>"
 };
 
-// nulls: kNumPermStats x kept null values (order A), as the test filled them.
+// The null values the test kept: nulls, kNumPermStats rows (order A);
+// linear, one row per linear-model result; `kept` values each.
+struct KeptNulls {
+  Matrix<double> nulls, linear;
+  int kept = 0;
+};
+
 FigureOutcome DrawAnalysisFigures(const ReportContext& c, const PermTest_FunctionalPhyl_Correl_Input& r,
-                                  const Matrix<double>& nulls, int kept, const ReportedOrdinations& ords,
-                                  const std::string& folder);
+                                  const KeptNulls& kept, const ReportedOrdinations& ords, const std::string& folder);
 
 }  // namespace kalios

@@ -18,6 +18,7 @@
 #include "shell/input.h"
 #include "shell/shell.h"
 #include "testing/permtest.h"
+#include "testing/permtest_nullmodels.h"
 #include "testing/random.h"
 
 namespace kalios {
@@ -274,12 +275,19 @@ void PFTs_ScalingUp(App& app) {
   PermTest_FunctionalPhyl_Correl_Input rec;
   TestStorage keep;
   FillRecord(app, st, keep, rndData.get(), rec);
-  // The null values are kept only for the histograms of the correlations.
-  Matrix<double> nulls;
-  if (app.shell.figures && o.opt_ro >= kModeMantel && o.opt_ro <= kModeRV && o.niter > 1) {
-    rec.nullValuesKept = std::min(o.niter - 1, kMaxNullValuesKept);
-    nulls.Resize(kNumPermStats, rec.nullValuesKept);
-    rec.nullValues = nulls;
+  // The null values are kept only for the histograms.
+  KeptNulls kept;
+  if (app.shell.figures && o.niter > 1) {
+    kept.kept = rec.nullValuesKept = std::min(o.niter - 1, kMaxNullValuesKept);
+    if (o.opt_ro >= kModeMantel && o.opt_ro <= kModeRV) {
+      kept.nulls.Resize(kNumPermStats, kept.kept);
+      rec.nullValues = kept.nulls;
+    }
+    const int linear = LinearModelCount(rec);
+    if (linear > 0) {
+      kept.linear.Resize(linear, kept.kept);
+      rec.nullLinearValues = kept.linear;
+    }
   }
   PermTestOptions testOptions;  // threads: as the main menu set them from the preferences
   testOptions.progress = ProgressReporter(app.con);
@@ -325,8 +333,7 @@ void PFTs_ScalingUp(App& app) {
   results.Commit();
   WriteTables(app, tables, StatsTableRows(report, rec, stamp), stamp, st.n);
   if (app.shell.figures)
-    ReportFigures(app, DrawAnalysisFigures(report, rec, nulls, rec.nullValuesKept, ords,
-                                           prefix + kFiguresFolderExt));
+    ReportFigures(app, DrawAnalysisFigures(report, rec, kept, ords, prefix + kFiguresFolderExt));
 }
 
 }  // namespace kalios

@@ -126,17 +126,20 @@ std::string DrawNullDistributions(const std::string& path, const std::string& he
   const int width = cellWidth * columns, height = cellHeight * rows + headPixels;
   return DrawIsolated(path, width, height, [&] {
     pladv(0);
-    plschr(0.0, 0.7);
+    // The library scales its characters with the page height: a taller page
+    // of more rows gets them back to the size of a page of three rows.
+    const double shrink = std::min(1.0, 3.0 / rows);
+    plschr(0.0, 0.7 * shrink);
     // The heading and what the lines stand for, across the top of the page.
     const double head = static_cast<double>(headPixels) / height;
     plvpor(0.0, 1.0, 1.0 - head, 1.0);
     plwind(0.0, 1.0, 0.0, 1.0);
     plcol0(kAxes);
     plmtex("t", -1.8, 0.5, 0.5, PlotText(heading).c_str());
-    plmtex("t", -3.6, 0.5, 0.5,
-           PlotText("grey bars: null values;  solid red line: observed value;  dashed blue lines: " + limitsName)
-               .c_str());
-    plschr(0.0, 0.55);
+    std::string legend = "grey bars: null values;  solid red line: observed value";
+    if (!limitsName.empty()) legend += ";  dashed blue lines: " + limitsName;
+    plmtex("t", -3.6, 0.5, 0.5, PlotText(legend).c_str());
+    plschr(0.0, 0.55 * shrink);
     const double cw = 1.0 / columns, ch = (1.0 - head) / rows;
     for (int i = 0; i < count; ++i) {
       const int col = i % columns, row = i / columns;

@@ -26,7 +26,7 @@ struct NullPanel {
 void PanelRange(const NullPanel& p, double& low, double& high);
 
 // All panels on one page, in a grid; `limitsName` names the dashed lines in
-// the caption (e.g. "95% limits under H0").
+// the caption (e.g. "95% limits under H0"; empty when no panel has limits).
 std::string DrawNullDistributions(const std::string& path, const std::string& heading,
                                   const std::vector<NullPanel>& panels, const std::string& limitsName);
 

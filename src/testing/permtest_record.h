@@ -236,6 +236,11 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   // order (null: not kept).
   double** nullValues = nullptr;
   int nullValuesKept = 0;
+  // Likewise for the linear-model results (regression and pseudo-F modes),
+  // one row per result: regression, the r square of each response, then the
+  // coefficients [variable][response]; pseudo-F, T per variable, the traits
+  // [variable][trait], then X, P, R and Rphyl per variable.
+  double** nullLinearValues = nullptr;
 };
 
 }  // namespace kalios

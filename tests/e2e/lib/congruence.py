@@ -152,5 +152,9 @@ def check_run(workdir, stdout, stderr, status, dataset, option, refusals=0):
     bad = compare(text, load(dataset, option))
     assert not bad, "\n".join(bad)
     import tables  # the table of the statistics says the same
-    tables.check_stats_any(workdir, dataset, text, option)
+    rows = tables.check_stats_any(workdir, dataset, text, option)
+    # Every tested statistic (a regression intercept is not one) has its
+    # panel, with the observed value inside it.
+    tested = [r for r in rows if r["tested"] == "yes" and r["term"] != "Intercept"]
+    tables.check_null_figure(os.path.join(workdir, f"{dataset}Figures", "NullDistributions.svg"), len(tested))
     return text
