@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config python3 libgsl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev nlohmann-json3-dev liblapacke-dev libopenblas-openmp-dev)
+          libbenchmark-dev nlohmann-json3-dev liblapacke-dev libopenblas-openmp-dev libplplot-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -17,3 +17,4 @@ cd out/example
 echo
 echo "The example ran in $(pwd)"
 echo "Results of the functional analysis: $(pwd)/grasslandPrinda.txt"
+echo "Tables: $(pwd)/grasslandStats.tsv, $(pwd)/grasslandCommunities.tsv; figures: $(pwd)/grasslandFigures/"

@@ -4,6 +4,8 @@
 // matrices of the analysis, the options and the test record; the analysis
 // calls them in the order of the file.
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "functional/community_matrices.h"
 #include "shell/app.h"
@@ -15,6 +17,7 @@ struct ReportContext {
   const App& app;
   const ScalingUpState& st;
   std::ostream& os;
+  std::string stamp;  // the date-and-time line of the analysis
 };
 
 // Header (the version line only when the file is new or replaced).
@@ -29,6 +32,17 @@ void WriteTraitsEnvironmentSection(const ReportContext& c);
 void WriteTypesSection(const ReportContext& c);
 // T (raw and normalized) and X, after the tests.
 void WriteCommunityMatricesSection(const ReportContext& c);
+// The tested correlations in the order of the report, with their labels.
+enum class ReportedGroup { kEnvironment, kBeals, kSignal, kPhylogeny };
+struct ReportedStatistic {
+  ReportedGroup group;
+  const char* label;  // as the report prints it
+  int a;              // index in order A
+};
+std::vector<ReportedStatistic> ReportedStatistics(const ScalingUpState& st);
+// The statistic's own name in its label, e.g. "r(XE.T)" in "TDAP: r(XE.T)".
+std::string StatisticSymbol(const char* label);
+
 // The statistics heading and the correlation lines with the null-model notes.
 void WriteStatisticsSection(const ReportContext& c, const PermTest_FunctionalPhyl_Correl_Input& rec);
 // Regression models (opt_ro 4).
@@ -39,10 +53,6 @@ void WriteAnovaSection(const ReportContext& c, const PermTest_FunctionalPhyl_Cor
 void WriteTestSettingsSection(const ReportContext& c, double elapsedSeconds);
 // Richness, Gini-Simpson, Rao entropies, redundancies and their Jost forms.
 void WriteDiversitySection(const ReportContext& c);
-// Principal coordinates of Y, X and P with their correlation tables; X is the
-// observed fuzzy X or Xcrisp, Tall the community means over all traits.
-void WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall);
-
 // The positive-eigenvalue ordination of a dissimilarity matrix between n
 // communities, as the report prints it.
 struct CommunityOrdination {
@@ -54,5 +64,16 @@ struct CommunityOrdination {
 // Principal coordinates of the n communities from their distances D, with
 // the scores of the first `vectors` axes (the report shows no more).
 CommunityOrdination OrdinateCommunities(int n, const double* const* D, int vectors);
+
+// The ordinations the report printed (none unless the congruence is a matrix
+// correlation).
+struct ReportedOrdinations {
+  bool computed = false, hasP = false;
+  CommunityOrdination Y, X, P;
+};
+
+// Principal coordinates of Y, X and P with their correlation tables; X is the
+// observed fuzzy X or Xcrisp, Tall the community means over all traits.
+ReportedOrdinations WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall);
 
 }  // namespace kalios

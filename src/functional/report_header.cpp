@@ -46,7 +46,7 @@ void WriteReportHeader(const ReportContext& c, bool withVersionLine) {
   Print(os, "%s\n", kRuleLine.c_str());
   Print(os, "EXPLORATION OF COMMUNITY DATA STRUCTURES\n");
   Print(os, "%s\n", kRuleLine.c_str());
-  TimeStamp(os);
+  os << c.stamp;
   Print(os, "Session:          %s\n", app.shell.sessionName.c_str());
   Print(os, "Formatted data:   %s\n", app.track.whichFormda.c_str());
   Print(os, "Unformatted data: %s\n\n", ds.dataName.c_str());

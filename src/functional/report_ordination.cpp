@@ -230,24 +230,28 @@ void WriteDiversitySection(const ReportContext& c) {
   }
 }
 
-void WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall) {
+ReportedOrdinations WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall) {
   const App& app = c.app;
   const ScalingUpState& st = c.st;
-  if (app.opts.opt_ro != 1) return;
+  ReportedOrdinations out;
+  if (app.opts.opt_ro != 1) return out;
   const int n = st.n;
-  const CommunityOrdination ordY = OrdinateCommunities(n, st.DY, app.prefs.maxComponents);
-  const int aY = std::min(ordY.axes, app.prefs.maxComponents);
-  WriteOneOrdination(c, kTextsY, ordY, st.Y, st.s, Tall, nullptr, 0);
+  out.Y = OrdinateCommunities(n, st.DY, app.prefs.maxComponents);
+  const int aY = std::min(out.Y.axes, app.prefs.maxComponents);
+  WriteOneOrdination(c, kTextsY, out.Y, st.Y, st.s, Tall, nullptr, 0);
 
   Matrix<double> DX(n, n);
   NominalReseNonHier(n, st.k, X, DX, app.opts.rese_opt);
-  const CommunityOrdination ordX = OrdinateCommunities(n, DX, app.prefs.maxComponents);
-  WriteOneOrdination(c, kTextsX, ordX, X, st.k, Tall, &ordY, aY);
+  out.X = OrdinateCommunities(n, DX, app.prefs.maxComponents);
+  WriteOneOrdination(c, kTextsX, out.X, X, st.k, Tall, &out.Y, aY);
 
   if (st.phylogeny) {
-    const CommunityOrdination ordP = OrdinateCommunities(n, st.DP, app.prefs.maxComponents);
-    WriteOneOrdination(c, kTextsP, ordP, st.P, st.nTaxa, Tall, &ordY, aY);
+    out.P = OrdinateCommunities(n, st.DP, app.prefs.maxComponents);
+    out.hasP = true;
+    WriteOneOrdination(c, kTextsP, out.P, st.P, st.nTaxa, Tall, &out.Y, aY);
   }
+  out.computed = true;
+  return out;
 }
 
 }  // namespace kalios

@@ -54,6 +54,48 @@ void PseudoFLines(const ReportContext& c, const double* f, const double* p, cons
 
 }  // namespace
 
+std::vector<ReportedStatistic> ReportedStatistics(const ScalingUpState& st) {
+  using G = ReportedGroup;
+  const bool withT = !st.nominalSelected;
+  const bool withE = st.e > 0;
+  std::vector<ReportedStatistic> out;
+  auto add = [&](bool shown, G g, const char* label, int a) {
+    if (shown) out.push_back({g, label, a});
+  };
+  add(withE && withT, G::kEnvironment, "Convergence (TCAP): r(TE)", kA_TE);
+  add(withE, G::kEnvironment, "Both TCAP and Divergence (TDAP): r(XE)", kA_XE);
+  add(withE && withT, G::kEnvironment, "TDAP: r(XE.T)", kA_XE_T);
+  add(withE, G::kEnvironment, "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)",
+      kA_RE);
+  add(withE && withT, G::kEnvironment, "Beta divergence indicated by partial correlation: r(XE.TR)", kA_XE_TR);
+  add(withT, G::kBeals, "r(TY)", kA_TY);
+  add(true, G::kBeals, "r(XY)", kA_XY);
+  add(withT, G::kBeals, "r(XY_T)", kA_XY_T);
+  add(withT, G::kBeals, "r(XY_TR)", kA_XY_TR);
+  add(true, G::kBeals, "r(RY)", kA_RY);
+  if (!st.phylogeny) return out;
+  add(true, G::kSignal, "ro(BF)", kA_BF);
+  add(withE, G::kPhylogeny, "Correlation of PSAP to ecological variables: ro(PE)", kA_PE);
+  add(withT, G::kPhylogeny, "Correlation of PSAP to TCAP: ro(PT)", kA_PT);
+  add(true, G::kPhylogeny, "Correlation of PSAP to both TCAP and TDAP: ro(PX)", kA_PX);
+  add(withT, G::kPhylogeny, "Correlation of PSAP to TDAP: ro(PX.T)", kA_PX_T);
+  add(withE && withT, G::kPhylogeny, "Removing phylogeny from TCAP: ro(TE.P)", kA_TE_P);
+  add(withE, G::kPhylogeny, "Removing phylogeny from both TCAP and TDAP: ro(XE.P)", kA_XE_P);
+  add(withE && withT, G::kPhylogeny, "Removing phylogeny from TDAP: ro(XE.TP)", kA_XE_TP);
+  add(withE && withT, G::kPhylogeny, "Removing TCAP from phylogeny: ro(PE.T)", kA_PE_T);
+  add(withE, G::kPhylogeny, "Removing TCAP and TDAP from phylogeny: ro(PE.X)", kA_PE_X);
+  add(withE, G::kPhylogeny,
+      "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): r(FE)",
+      kA_FE);
+  return out;
+}
+
+std::string StatisticSymbol(const char* label) {
+  const std::string s(label);
+  const std::size_t colon = s.rfind(": ");
+  return colon == std::string::npos ? s : s.substr(colon + 2);
+}
+
 void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
   const App& app = c.app;
   const AnalysisOptions& o = app.opts;
@@ -111,22 +153,16 @@ void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
   else
     Print(os, "Standardized effect sizes (SES) shown below are parametric.\n");
 
-  const bool withT = !st.nominalSelected;
   const bool withE = st.e > 0;
-  if (withE) {
-    if (withT) StatLine(os, "Convergence (TCAP): r(TE)", r, kA_TE);
-    StatLine(os, "Both TCAP and Divergence (TDAP): r(XE)", r, kA_XE);
-    if (withT) StatLine(os, "TDAP: r(XE.T)", r, kA_XE_T);
-    StatLine(os, "Alpha divergence (correlation between ecosystem variables and Rao entropy): r(RE)", r, kA_RE);
-    if (withT) StatLine(os, "Beta divergence indicated by partial correlation: r(XE.TR)", r, kA_XE_TR);
-  }
+  const std::vector<ReportedStatistic> listed = ReportedStatistics(st);
+  auto lines = [&](ReportedGroup g) {
+    for (const ReportedStatistic& l : listed)
+      if (l.group == g) StatLine(os, l.label, r, l.a);
+  };
+  lines(ReportedGroup::kEnvironment);
   Print(os, "\nCorrelations with Beals smoothed community matrix (Y) considering OTU's co-occurences weighted by "
             "their abundances according to DeCaceres&Legendre (2008):\n");
-  if (withT) StatLine(os, "r(TY)", r, kA_TY);
-  StatLine(os, "r(XY)", r, kA_XY);
-  if (withT) StatLine(os, "r(XY_T)", r, kA_XY_T);
-  if (withT) StatLine(os, "r(XY_TR)", r, kA_XY_TR);
-  StatLine(os, "r(RY)", r, kA_RY);
+  lines(ReportedGroup::kBeals);
   if (pr.twoTailedTest)
     Print(os, "Permutation tests of non-partial matrix correlations generated one-tailed P-values.\nPermutation "
               "tests of partial matrix correlations generated P-values according to the observed value of the "
@@ -163,21 +199,7 @@ void WriteStatisticsSection(const ReportContext& c, const Rec& r) {
                 "confidence interval under H0\tLL=\t-\tUL=\t-\tasymmetry-based P-value=\t-\n%s",
             r.obsStat[a], '%', kNotTestedLine);
     Print(os, "\nPhylogenetically structured assembly patterns (PSAP):\n");
-    if (withE) StatLine(os, "Correlation of PSAP to ecological variables: ro(PE)", r, kA_PE);
-    if (withT) StatLine(os, "Correlation of PSAP to TCAP: ro(PT)", r, kA_PT);
-    StatLine(os, "Correlation of PSAP to both TCAP and TDAP: ro(PX)", r, kA_PX);
-    if (withT) StatLine(os, "Correlation of PSAP to TDAP: ro(PX.T)", r, kA_PX_T);
-    if (withE) {
-      if (withT) StatLine(os, "Removing phylogeny from TCAP: ro(TE.P)", r, kA_TE_P);
-      StatLine(os, "Removing phylogeny from both TCAP and TDAP: ro(XE.P)", r, kA_XE_P);
-      if (withT) StatLine(os, "Removing phylogeny from TDAP: ro(XE.TP)", r, kA_XE_TP);
-      if (withT) StatLine(os, "Removing TCAP from phylogeny: ro(PE.T)", r, kA_PE_T);
-      StatLine(os, "Removing TCAP and TDAP from phylogeny: ro(PE.X)", r, kA_PE_X);
-      StatLine(os,
-               "Alpha divergence (correlation between environmental variables and Rao entropy based on phylogeny): "
-               "r(FE)",
-               r, kA_FE);
-    }
+    lines(ReportedGroup::kPhylogeny);
   }
 
   if (o.optTaxaSiteShuffle == 's') {

@@ -2,17 +2,23 @@
 
 #include <memory>
 
+#include "functional/analysis_figures.h"
+#include "functional/analysis_tables.h"
 #include "functional/community_matrices.h"
 #include "functional/phylogeny_matrices.h"
 #include "functional/report.h"
 #include "functional/results_file.h"
 #include "session/partition.h"
+#include "session/safe_write.h"
+#include "session/time_stamp.h"
+#include "session/tsv_table.h"
 #include "session/track.h"
 #include "shell/abort.h"
 #include "shell/cformat.h"
 #include "shell/input.h"
 #include "shell/shell.h"
 #include "testing/permtest.h"
+#include "testing/permtest_nullmodels.h"
 #include "testing/random.h"
 
 namespace kalios {
@@ -162,6 +168,42 @@ void FillRecord(App& app, ScalingUpState& st, TestStorage& keep, std::ostream* r
   if (o.opt_ro == 4 || o.opt_ro == 5) keep.models.Attach(st.e, st.p, r);
 }
 
+// The tables beside the results file, replaced or extended as it is.
+struct AnalysisTables {
+  std::string statsPath, communitiesPath;
+  CommunityTable communities;
+};
+
+// A table that could not be replaced would be found missing only after the
+// analysis: refuse it before, as the results file is refused.
+void CheckTablesWritable(Console& con, const AnalysisTables& t) {
+  for (const std::string* path : {&t.statsPath, &t.communitiesPath}) {
+    std::string why;
+    if (!CanReplace(*path, why)) {
+      Print(con.err, "\ncan't open %s \n", path->c_str());
+      Abort(kAbortOpenFailed);
+    }
+  }
+}
+
+void WriteTables(App& app, const AnalysisTables& t, const std::string& statsRows, const std::string& stamp,
+                 int n) {
+  const bool append = app.opts.prindaMode == "a";
+  auto write = [&](const std::string& path, const std::string& header, const std::string& rows) {
+    const TsvAppendPlan plan = PlanTsvAppend(path, header, append);
+    WriteTsvTable(path, header, rows, plan, app.con.err);
+    if (!plan.setAside.empty())
+      Print(app.con.out, "\nThe columns of %s changed with this analysis: its earlier rows are now in %s\n",
+            path.c_str(), plan.setAside.c_str());
+  };
+  write(t.statsPath, StatsTableHeader(), statsRows);
+  write(t.communitiesPath, t.communities.Header(), t.communities.Rows(CommunityLabels(app.data, n), stamp));
+}
+
+void ReportFigures(App& app, const FigureOutcome& figures) {
+  for (const std::string& f : figures.failures) Print(app.con.err, "\nWarning: figure not written: %s\n", f.c_str());
+}
+
 }  // namespace
 
 void PFTs_ScalingUp(App& app) {
@@ -185,7 +227,14 @@ void PFTs_ScalingUp(App& app) {
 
   ResultsFile results(app.con, app.shell.volumeName + track.whichPrinda, o.prindaMode == "a");
   results.Open();
-  const ReportContext report{app, st, results.stream()};
+  AnalysisTables tables;
+  const std::string prefix = app.shell.volumeName + app.shell.sessionName;
+  tables.statsPath = prefix + kStatsTableExt;
+  tables.communitiesPath = prefix + kCommunitiesTableExt;
+  CheckTablesWritable(app.con, tables);
+  const std::string stampLine = TimeStampText();
+  const std::string stamp = stampLine.substr(0, stampLine.find('\n'));
+  const ReportContext report{app, st, results.stream(), stampLine};
   WriteReportHeader(report, o.prindaMode != "a");
 
   AdjustCompositions(ds, o, st);
@@ -210,6 +259,9 @@ void PFTs_ScalingUp(App& app) {
     Print(app.con.out, "%s", why.c_str());
     results.stream() << '\n';
     results.Commit();
+    tables.communities.Add("richness", std::vector<double>(st.richness.begin(), st.richness.end()));
+    tables.communities.Add("D", st.D);
+    WriteTables(app, tables, "", stamp, st.n);
     return;
   }
 
@@ -223,6 +275,20 @@ void PFTs_ScalingUp(App& app) {
   PermTest_FunctionalPhyl_Correl_Input rec;
   TestStorage keep;
   FillRecord(app, st, keep, rndData.get(), rec);
+  // The null values are kept only for the histograms.
+  KeptNulls kept;
+  if (app.shell.figures && o.niter > 1) {
+    kept.kept = rec.nullValuesKept = std::min(o.niter - 1, kMaxNullValuesKept);
+    if (o.opt_ro >= kModeMantel && o.opt_ro <= kModeRV) {
+      kept.nulls.Resize(kNumPermStats, kept.kept);
+      rec.nullValues = kept.nulls;
+    }
+    const int linear = LinearModelCount(rec);
+    if (linear > 0) {
+      kept.linear.Resize(linear, kept.kept);
+      rec.nullLinearValues = kept.linear;
+    }
+  }
   PermTestOptions testOptions;  // threads: as the main menu set them from the preferences
   testOptions.progress = ProgressReporter(app.con);
   PermTest_FunctionalPhyl_Correl(&rec, rng, testOptions);
@@ -230,6 +296,7 @@ void PFTs_ScalingUp(App& app) {
 
   ComputeCommunityMeans(ds, st.chSelect.data(), st);
   WriteCommunityMatricesSection(report);
+  AddCommunityDescriptors(report, tables.communities);
   WriteStatisticsSection(report, rec);
   results.Flush();
   if (rndData) {
@@ -254,12 +321,19 @@ void PFTs_ScalingUp(App& app) {
     BuildBeals(o, pr, st);
     BuildEnvironment(ds, pr, st);
   }
+  ReportedOrdinations ords;
   if (o.opt_ro == 1) {
     ComputeCommunityMeans(ds, nullptr, st);
-    WriteOrdinationsSection(report, o.fuzzy == 3 ? st.X : st.Xcrisp, st.T);
+    ords = WriteOrdinationsSection(report, o.fuzzy == 3 ? st.X : st.Xcrisp, st.T);
+    const int axes = app.prefs.maxComponents;
+    AddOrdinationScores(ords.Y, axes, "Y_PCo", tables.communities);
+    AddOrdinationScores(ords.X, axes, "X_PCo", tables.communities);
   }
   results.stream() << '\n';
   results.Commit();
+  WriteTables(app, tables, StatsTableRows(report, rec, stamp), stamp, st.n);
+  if (app.shell.figures)
+    ReportFigures(app, DrawAnalysisFigures(report, rec, kept, ords, prefix + kFiguresFolderExt));
 }
 
 }  // namespace kalios

@@ -2,15 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <sstream>
 
 #include "functional/option_names.h"
 #include "numlib/print.h"
+#include "plot/figures.h"
 #include "ranking/criteria.h"
 #include "ranking/subset_search.h"
 #include "session/safe_write.h"
+#include "session/tsv_table.h"
 #include "shell/abort.h"
 #include "shell/cformat.h"
 #include "shell/progress.h"
@@ -198,6 +202,7 @@ void ChRankLib(int mode, const RankingRunContext& run) {
     Abort(kAbortOutOfMemory);
   }
   CheckWritable(run.con, run.resultsPath);
+  CheckWritable(run.con, SubsetTablePath(run.resultsPath));
   AtomicTextFile file(run.resultsPath);
   if (!file.Open()) OpenFailed(run.con, run.resultsPath);
   const bool saveStructures = !run.structuresPath.empty();
@@ -217,7 +222,8 @@ void ChRankLib(int mode, const RankingRunContext& run) {
     sink = StructuresSink{&structures, &run.data.chLabel, run.prefs.sDigits};
   }
   WriteHeader(os, mode, run);
-  ReportObserver observer(os, mode, run);
+  ReportObserver report(os, mode, run);
+  SubsetTableObserver observer(report, run.data.chLabel);
   RankingOutcome out;
   RunSubsetSearch(in, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads, observer, out,
                   sink);
@@ -229,6 +235,36 @@ void ChRankLib(int mode, const RankingRunContext& run) {
     structuresFile.Write(structures.str());
     structuresFile.Commit();
   }
+  WriteSubsetTableAndFigure(run, observer);
+}
+
+void WriteSubsetTableAndFigure(const RankingRunContext& run, const SubsetTableObserver& table) {
+  const std::string path = SubsetTablePath(run.resultsPath);
+  WriteTsvTable(path, SubsetTableObserver::Header(), table.rows(), TsvAppendPlan{}, run.con.err);
+  if (run.figuresFolder.empty() || table.bestBySize().empty()) return;
+  std::string why;
+  struct stat info{};
+  if (mkdir(run.figuresFolder.c_str(), 0777) != 0 && errno != EEXIST) why = std::strerror(errno);
+  else if (stat(run.figuresFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    why = "there is a file of that name, not a folder";
+  std::string figure = run.figuresFolder;
+  if (why.empty()) {
+    // "<session>ChRank_X.tsv" draws "ChRank_X.svg" in the figures folder.
+    std::string name = path.substr(path.rfind('/') + 1);
+    const std::size_t at = name.find("ChRank_");
+    if (at != std::string::npos) name = name.substr(at);
+    figure += "/" + name.substr(0, name.size() - 4) + ".svg";
+    LinePlot plot;
+    plot.title = "Best ranking criterion value by number of traits";
+    plot.xLabel = "number of traits in the subset";
+    plot.yLabel = "best value";
+    for (const auto& [k, v] : table.bestBySize()) {
+      plot.x.push_back(k);
+      plot.y.push_back(v);
+    }
+    why = DrawLinePlot(figure, plot);
+  }
+  if (!why.empty()) Print(run.con.err, "\nWarning: figure not written: %s: %s\n", figure.c_str(), why.c_str());
 }
 
 void CheckResultsWritable(Console& con, const std::string& path) { CheckWritable(con, path); }

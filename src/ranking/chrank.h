@@ -7,6 +7,7 @@
 
 #include "ranking/ranking_inputs.h"
 #include "ranking/ranking_options.h"
+#include "ranking/subset_table.h"
 #include "session/dataset.h"
 #include "session/options.h"
 #include "shell/console.h"
@@ -24,6 +25,7 @@ struct RankingRunContext {
   std::string formdaName;
   std::string resultsPath;     // folder + results file name
   std::string structuresPath;  // folder + structures file name; empty: not saved
+  std::string figuresFolder;   // where the figure of the search goes; empty: no figure
 };
 
 // Runs the search of mode 1..12 and writes its results file, which replaces
@@ -38,6 +40,10 @@ void CheckResultsWritable(Console& con, const std::string& path);
 // session, data file and the unit-total adjustment of the trait means.
 void WriteRankingHeaderTop(std::ostream& os, const RankingRunContext& run);
 [[noreturn]] void ResultsOpenFailed(Console& con, const std::string& path);
+// Writes the table of every evaluated subset beside the results file, then
+// (with a figures folder) the best value by subset size; a figure that cannot
+// be drawn is a warning on the console.
+void WriteSubsetTableAndFigure(const RankingRunContext& run, const SubsetTableObserver& table);
 // The matrices a search of the mode starts from, at the head of the structures file.
 void WriteRankingSetupStructures(std::ostream& os, int mode, const RankingRunContext& run, const RankingInputs& in);
 

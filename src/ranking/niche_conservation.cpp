@@ -181,6 +181,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
     Abort(kAbortOutOfMemory);
   }
   CheckResultsWritable(run.con, run.resultsPath);
+  CheckResultsWritable(run.con, SubsetTablePath(run.resultsPath));
   AtomicTextFile file(run.resultsPath);
   if (!file.Open()) ResultsOpenFailed(run.con, run.resultsPath);
   const bool keepStructures = !run.structuresPath.empty();
@@ -207,7 +208,8 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
   }
   WriteHeader(os, run, mantelInstead);
   NicheOutcome out;
-  NicheObserver observer(os, run);
+  NicheObserver report(os, run);
+  SubsetTableObserver observer(report, run.data.chLabel);
   RunNicheSearch(in, o.opt_struct, run.ranking.nMinTraitsChRank, run.ranking.nMaxTraitsChRank, run.prefs.threads,
                  observer, out, sink);
   WriteList(os,
@@ -226,6 +228,7 @@ void ChRank_Phylogeny_x_Trait_Assembly(const RankingRunContext& run) {
     structuresFile->Write(structures.str());
     structuresFile->Commit();
   }
+  WriteSubsetTableAndFigure(run, observer);
 }
 
 }  // namespace kalios

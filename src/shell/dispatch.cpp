@@ -17,7 +17,8 @@ void SimulationStudyHook(App& app) {
   // report files: no session results file is asked about.
   app.shell.optmain = 'A';
   app.track.whichPrinda.clear();
-  StudyEnvironment env{app.con, app.data, app.opts, app.prefs, [&app] { SettingsHierarchy(app); }, 0};
+  StudyEnvironment env{app.con, app.data, app.opts, app.prefs, [&app] { SettingsHierarchy(app); }, 0,
+                       app.shell.figures};
   IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(env);
   app.data.Release();
   Wait(app.con);

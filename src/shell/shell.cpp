@@ -183,11 +183,34 @@ void IFSession(App& app) {
   FreeGlobals2(app);
 }
 
-int RunProgram(Console& con) {
+bool ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options, std::string& message, bool& help) {
+  help = false;
+  const std::string usage =
+      "Usage: kalios [--no-figures]\n"
+      "  --no-figures  write the results and tables only, no figures\n"
+      "The program then asks for everything on standard input.\n";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--no-figures") {
+      options.figures = false;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+      message = usage;
+      return false;
+    } else {
+      message = "kalios: unknown option " + arg + "\n" + usage;
+      return false;
+    }
+  }
+  return true;
+}
+
+int RunProgram(Console& con, const ProgramOptions& options) {
   gsl_set_error_handler_off();
   App app(con);
   InitGlobals(app);
   InitIFLibG(app);
+  app.shell.figures = options.figures;
   Print(con.out, "%s\n", kRuleLine.c_str());
   Print(con.out, "%s\n\n", kVersionLine);
   Print(con.out, "%s\n", kRuleLine.c_str());

@@ -10,8 +10,17 @@
 
 namespace kalios {
 
+// What the command line can change.
+struct ProgramOptions {
+  bool figures = true;
+};
+
+// Reads the command line: "--no-figures", or "--help". False with the usage
+// text in `message` for anything else (and for "--help", with `help` set).
+bool ParseCommandLine(int argc, const char* const* argv, ProgramOptions& options, std::string& message, bool& help);
+
 // Runs the program on the console until 'X' (returns 0) or an abort (returns 1).
-int RunProgram(Console& con);
+int RunProgram(Console& con, const ProgramOptions& options = {});
 
 // Prints the abort message of the code, rings the bell, waits for the user and
 // returns the exit status (1).

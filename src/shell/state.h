@@ -22,6 +22,7 @@ struct ShellState {
   int optmain = 0;   // last analysis-menu choice, upper case
   int dirtyOrig = 0; // 1 after an analysis: the data set must be reloaded
   int newSession = 0; // 1 while a session opened with 'N' has no data of its own yet
+  bool figures = true; // draw the figures beside the results files (off with --no-figures)
 };
 
 // Preferences with the defaults the program starts with; the preferences file

@@ -1,5 +1,6 @@
 #include "shell/trait_ranking.h"
 
+#include "functional/analysis_figures.h"
 #include "functional/settings.h"
 #include "ranking/chrank.h"
 #include "ranking/criteria.h"
@@ -23,13 +24,14 @@ void IFChOrderSearch(App& app) {
 
   const Preferences& pr = app.prefs;
   RankingRunContext run{app.con, app.data, app.opts, app.ranking, RankingPrefs{}, kVersionLine,
-                        app.shell.sessionName, app.track.whichFormda, app.shell.volumeName + whichChorder, {}};
+                        app.shell.sessionName, app.track.whichFormda, app.shell.volumeName + whichChorder, {}, {}};
   run.prefs.sDigits = pr.sDigits;
   run.prefs.countDoubleAbsence = pr.countDoubleAbsence;
   run.prefs.sqrtDissimOpt_RaoTraits = pr.sqrtDissimOpt_RaoTraits;
   run.prefs.BealsIncludeOpt = pr.BealsIncludeOpt;
   run.prefs.overfitFactorPCARegr = pr.overfitFactorPCARegr;
   run.prefs.threads = pr.nProcessors;
+  if (app.shell.figures) run.figuresFolder = app.shell.volumeName + app.shell.sessionName + kFiguresFolderExt;
   if (pr.saveStruct == 'y') run.structuresPath = app.shell.volumeName + app.shell.sessionName + structExt;
   if (criterion->mode == kNicheConservationSearch)
     ChRank_Phylogeny_x_Trait_Assembly(run);

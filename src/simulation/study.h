@@ -89,6 +89,7 @@ struct StudyEnvironment {
   // Runs the settings dialogue of the functional analysis on `data`.
   std::function<void()> askSettings;
   int threads = 0;  // threads of the permutation tests; 0: the runtime's
+  bool figures = true;  // draw the rejection proportions at the end
 };
 
 // Traits of the current data set with their summaries.
@@ -112,6 +113,14 @@ struct RejectionCounts {
 inline constexpr int kNumCountedStats = 12;
 extern const char* const kCountedStats[kNumCountedStats];
 
+// One test of one analysed data set, for the tables of the study.
+struct StudyTestRow {
+  int dataSet = 0;
+  std::string statistic, term;
+  double observed = 0, p = 1;
+  bool tested = true;
+};
+
 // The study as it runs.
 struct StudyState {
   StudyDesign design;
@@ -127,6 +136,7 @@ struct StudyState {
   int removedEmpty = 0;  // empty communities removed from the current data set
   std::vector<int> keptSites;  // sites with individuals at the end
   double startClock = 0;
+  std::vector<StudyTestRow> testRows;  // every test of every data set, in order
 };
 
 // The dialogue and the input files; returns the design.

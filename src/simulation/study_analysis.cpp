@@ -17,6 +17,7 @@
 #include "shell/progress.h"
 #include "simulation/study.h"
 #include "simulation/study_counting.h"
+#include "simulation/study_tables.h"
 #include "testing/permtest.h"
 
 namespace kalios {
@@ -438,6 +439,10 @@ void AnalyseDataSet(StudyEnvironment& env, StudyState& st, RandomGenerator& rng,
           ClearLine(env.con);
         }
         CountRejections(r, o.opt_ro, d.alpha, preds, traits, st.counts);
+        if (!st.everyCombination) {
+          std::vector<StudyTestRow> rows = StudyTestRows(r, o.opt_ro, testable, sc, st.predictorLabels, dataSet);
+          st.testRows.insert(st.testRows.end(), rows.begin(), rows.end());
+        }
         if (st.everyCombination)
           WriteSummaryRecord(env, st, sc, r, dataSet);
         else if (detail)

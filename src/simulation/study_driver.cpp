@@ -6,6 +6,7 @@
 #include "simulation/metacommunity.h"
 #include "simulation/study.h"
 #include "simulation/study_counting.h"
+#include "simulation/study_tables.h"
 
 namespace kalios {
 
@@ -33,6 +34,7 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(StudyEnvironment& env)
   }
   if (d.powerMode && !st.everyCombination) WriteFinalReport(env, st, omp_get_wtime() - st.startClock);
   CheckWritten(*st.final);
+  if (!st.everyCombination && !st.testRows.empty()) WriteStudyTables(env, st);
   Print(env.con.out, "\n\nResults on file %s\n", "FinalSimulatedData.txt");
 }
 

@@ -346,6 +346,38 @@ class FunctionalNullWorker : public NullWorker {
   std::array<double, kNumFunctionalStats> r_{};
 };
 
+// Keeps the null values of the linear-model results of the first iterations
+// for the caller, passing everything else to the worker that computes them.
+class KeepLinearNulls : public NullWorker {
+ public:
+  KeepLinearNulls(std::unique_ptr<NullWorker> inner, const PermTest_FunctionalPhyl_Correl_Input& in, int nLinear)
+      : inner_(std::move(inner)), in_(in), nLinear_(nLinear) {}
+  void Evaluate(const IterationDraw& d, double* values, double* boot, std::ostream* text) override {
+    inner_->Evaluate(d, values, boot, text);
+    Keep(d.iteration, values);
+  }
+  int BatchSize() const override { return inner_->BatchSize(); }
+  void EvaluateBatch(int count, const IterationDraw* draws, double* const* values, double* const* boot,
+                     std::ostream* const* texts) override {
+    inner_->EvaluateBatch(count, draws, values, boot, texts);
+    for (int k = 0; k < count; ++k) Keep(draws[k].iteration, values[k]);
+  }
+  void Report(int iteration, const double* values, const PermutationTotals& totals, const std::string& evaluated,
+              std::ostream& text) override {
+    inner_->Report(iteration, values, totals, evaluated, text);
+  }
+
+ private:
+  // Each iteration has its own column: the threads never write the same place.
+  void Keep(int iteration, const double* values) {
+    if (iteration >= in_.nullValuesKept) return;
+    for (int q = 0; q < nLinear_; ++q) in_.nullLinearValues[q][iteration] = CountableOrZero(values[kTableRows + q]);
+  }
+  std::unique_ptr<NullWorker> inner_;
+  const PermTest_FunctionalPhyl_Correl_Input& in_;
+  int nLinear_;
+};
+
 void CopyObserved(PermTest_FunctionalPhyl_Correl_Input& in, const FunctionalPhyl_Stats_Lib_Input& obs) {
   const int n = in.ncsm;
   if (in.Tout)
@@ -462,8 +494,22 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input,
       PermTest_FunctionalPhyl_Correl_Input& in;
       ~Restore() { in.fixedResemblances = nullptr; }
     } restore{in};
-    RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
+    if (in.nullLinearValues != nullptr && sh.nLinear > 0)
+      RunPermutations(
+          rng, drawer,
+          [&] {
+            return std::make_unique<KeepLinearNulls>(std::make_unique<FunctionalNullWorker>(sh), in, sh.nLinear);
+          },
+          totals, run);
+    else
+      RunPermutations(rng, drawer, [&] { return std::make_unique<FunctionalNullWorker>(sh); }, totals, run);
   }
+
+  if (in.nullValues != nullptr)
+    for (int row = 0; row < kNumPermStats; ++row) {
+      const double* nulls = totals.nullTable[row];
+      std::copy(nulls, nulls + std::clamp(in.nullValuesKept, 0, in.niter - 1), in.nullValues[kNullRowToA[row]]);
+    }
 
   std::vector<int> tails(kNullRowTail, kNullRowTail + kNumObsStats);
   const std::vector<QuantitySummary> sum = SummarizePermutations(totals, tails, in.nonParametricSES_opt);

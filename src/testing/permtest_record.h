@@ -233,6 +233,17 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   bool taxaAreOTUs = false;
   bool doBootstrapOpt = false;
   std::ostream* rndDataFile = nullptr;  // intermediate results; null when not saved
+  // Where the null values of the tested statistics go, when the caller wants
+  // to look at their distributions: kNumPermStats rows in order A, the values
+  // of the first nullValuesKept iterations (at most niter - 1) in iteration
+  // order (null: not kept).
+  double** nullValues = nullptr;
+  int nullValuesKept = 0;
+  // Likewise for the linear-model results (regression and pseudo-F modes),
+  // one row per result: regression, the r square of each response, then the
+  // coefficients [variable][response]; pseudo-F, T per variable, the traits
+  // [variable][trait], then X, P, R and Rphyl per variable.
+  double** nullLinearValues = nullptr;
 };
 
 }  // namespace kalios

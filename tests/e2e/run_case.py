@@ -3,6 +3,7 @@
 
 A case is a folder holding:
   input.txt         the scripted standard input (one answer per line)
+  args.txt          command-line arguments of the program, one per line (optional)
   stdout.txt        expected standard output       (optional)
   stderr.txt        expected standard error        (optional)
   status            expected exit status, default 0 (optional)
@@ -71,7 +72,10 @@ def main():
             stdin = f.read()
         env = dict(os.environ)
         env.setdefault("OMP_NUM_THREADS", "2")
-        proc = subprocess.run([os.path.abspath(args.binary)], input=stdin, cwd=work,
+        args_file = os.path.join(case, "args.txt")
+        argv = open(args_file).read().split("\n") if os.path.exists(args_file) else []
+        argv = [a for a in argv if a]
+        proc = subprocess.run([os.path.abspath(args.binary)] + argv, input=stdin, cwd=work,
                               capture_output=True, timeout=600, env=env)
         out = proc.stdout.decode("latin-1")
         err = proc.stderr.decode("latin-1")

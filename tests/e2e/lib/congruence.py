@@ -151,4 +151,10 @@ def check_run(workdir, stdout, stderr, status, dataset, option, refusals=0):
     text = open(os.path.join(workdir, f"{dataset}Prinda.txt")).read()
     bad = compare(text, load(dataset, option))
     assert not bad, "\n".join(bad)
+    import tables  # the table of the statistics says the same
+    rows = tables.check_stats_any(workdir, dataset, text, option)
+    # Every tested statistic (a regression intercept is not one) has its
+    # panel, with the observed value inside it.
+    tested = [r for r in rows if r["tested"] == "yes" and r["term"] != "Intercept"]
+    tables.check_null_figure(os.path.join(workdir, f"{dataset}Figures", "NullDistributions.svg"), len(tested))
     return text

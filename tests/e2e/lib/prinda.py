@@ -131,4 +131,11 @@ def check_reference_run(workdir, stdout, stderr, status, fixtures, name):
     check_against_expected(text, load_expected(fixtures, name), 99)
     assert not [n for n in os.listdir(workdir) if ".tmp" in n], "temporary file left behind"
     assert not os.path.exists(os.path.join(workdir, f"{name}RDa.txt")), "intermediate results not asked for"
+    import tables  # the tables beside the results file say the same
+    meta = json.load(open(os.path.join(fixtures, name, "meta.json")))
+    rows = tables.check_stats(workdir, name, text)
+    tables.check_communities(workdir, name, meta["community_labels"], text)
+    folder = os.path.join(workdir, f"{name}Figures")
+    assert "NullDistributions.svg" in tables.check_figures_parse(folder)
+    tables.check_null_figure(os.path.join(folder, "NullDistributions.svg"), len(rows))
     return text

@@ -253,6 +253,29 @@ def check_run(workdir, stdout, fixtures, dataset, code):
     lines = [l.rstrip("\r") for l in open(os.path.join(workdir, name), encoding="latin-1").read().split("\n")]
     fails = compare(expected, lines, code, strict=True)
     assert not fails, "\n".join(fails)
+    check_subset_table(os.path.join(workdir, name[:-4] + ".tsv"), lines)
+
+
+def check_subset_table(path, lines):
+    """The table of every evaluated subset holds each best subset by size of
+    the results file, with its value to 6 digits."""
+    text = open(path).read()
+    rows = [l.split("\t") for l in text.rstrip("\n").split("\n")]
+    assert rows[0] == ["size", "traits", "types", "value"], rows[0]
+    assert all(len(r) == 4 and int(r[0]) == len(r[1].split("+")) for r in rows[1:]), "malformed rows"
+    heading = [i for i, l in enumerate(lines) if l.startswith("Trait subsets with maximum rank for each number")]
+    if not heading:
+        return
+    best = []
+    for l in lines[heading[0] + 2:]:
+        cells = labels_of(l.split("\t"))
+        if not cells or cells[1:] == ["none"]:
+            break
+        best.append((float(cells[0]), "+".join(cells[1:])))
+    assert best, "no best subsets in the results file"
+    for value, traits in best:
+        hits = [r for r in rows[1:] if r[1] == traits and num_match(f"{float(r[3]):.6g}", value)]
+        assert hits, f"best subset {traits} = {value} not in {path}"
 
 
 if __name__ == "__main__":

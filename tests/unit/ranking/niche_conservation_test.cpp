@@ -53,7 +53,7 @@ struct NicheRun : AnalysisFixture {
   std::string RunFile(int criterion) {
     app.opts.opt_struct = criterion;
     RankingRunContext run{con, app.data, app.opts, ranking, RankingPrefs{}, "KALIOS test", "small", "smallFormda.txt",
-                          dir.path() + "/niche.txt", structures};
+                          dir.path() + "/niche.txt", structures, {}};
     run.prefs.threads = 1;
     ChRank_Phylogeny_x_Trait_Assembly(run);
     return ReadAll(dir.path() + "/niche.txt");

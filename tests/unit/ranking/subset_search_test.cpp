@@ -182,7 +182,7 @@ TEST(ChRankLib, APartialSizeWithOnlyZerosPrintsNone) {
   data.o.opt_struct = 9;
   test::Scripted s;
   RankingRunContext run{s.con, data.d, data.o, data.r, data.prefs, "v", "sess", "sessFormda.txt",
-                        dir.path() + "/out.txt", dir.path() + "/str.txt"};
+                        dir.path() + "/out.txt", dir.path() + "/str.txt", {}};
   ChRankLib(12, run);
   std::ifstream f(dir.path() + "/out.txt");
   std::stringstream text;

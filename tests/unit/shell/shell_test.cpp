@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "shell/abort.h"
 #include "shell/shell.h"
@@ -52,6 +53,31 @@ TEST(Program, ExitsZeroOnXAndOneOnEndOfInput) {
   EXPECT_EQ(RunProgram(x.con), 0);
   EXPECT_EQ(RunProgram(n.con), 1);
   EXPECT_NE(n.err.str().find("END OF FILE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(CommandLine, NoFiguresIsTheOnlyOptionAndAnythingElseGetsTheUsage) {
+  auto parse = [](std::vector<const char*> argv, ProgramOptions& o, std::string& msg, bool& help) {
+    argv.insert(argv.begin(), "kalios");
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), o, msg, help);
+  };
+  ProgramOptions o;
+  std::string msg;
+  bool help = false;
+  EXPECT_TRUE(parse({}, o, msg, help));
+  EXPECT_TRUE(o.figures);
+  EXPECT_TRUE(parse({"--no-figures"}, o, msg, help));
+  EXPECT_FALSE(o.figures);
+  EXPECT_FALSE(parse({"--no-figure"}, o, msg, help));
+  EXPECT_FALSE(help);
+  EXPECT_EQ(msg.rfind("kalios: unknown option --no-figure\nUsage: kalios [--no-figures]\n", 0), 0u) << msg;
+  EXPECT_FALSE(parse({"--help"}, o, msg, help));
+  EXPECT_TRUE(help);
 }
 
 }  // namespace

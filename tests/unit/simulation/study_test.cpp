@@ -11,6 +11,7 @@
 
 #include "shell/cformat.h"
 #include "simulation/study.h"
+#include "simulation/study_tables.h"
 #include "support/compare.h"
 #include "support/scripted.h"
 #include "support/tempdir.h"
@@ -70,7 +71,7 @@ class Study : public testing::InTempDir {
     DataSet ds;
     AnalysisOptions o;
     Preferences prefs;
-    StudyEnvironment env{s.con, ds, o, prefs, [&] { Settings(ds, o); }, 1};
+    StudyEnvironment env{s.con, ds, o, prefs, [&] { Settings(ds, o); }, 1, true};
     err_.clear();
     const int code = test::AbortCodeOf([&] { IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(env); });
     err_ = s.err.str();
@@ -265,6 +266,34 @@ TEST_F(Study, CommunitiesEmptyAtTheEndAreRemovedBeforeTheAnalysis) {
   const std::string report = ReadAll("FinalSimulatedData.txt");
   EXPECT_NE(report.find(Format("\nA total of %d empty communities were removed", empty)), std::string::npos);
   EXPECT_NE(report.find("Rao entropy for " + std::to_string(12 - empty) + " community sites"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalios
+
+namespace kalios {
+namespace {
+
+TEST(StudyTables, BinomialIntervalHoldsAlphaAndRejectionSharesCountUntestedAsKept) {
+  // 20 data sets at alpha 0.05: 0 to 3 rejections are expected 95% of the time.
+  const auto [lo, hi] = BinomialRejectionInterval(20, 0.05);
+  EXPECT_EQ(lo, 0.0);
+  EXPECT_NEAR(hi, 3.0 / 20, 1e-12);
+  const auto [lo2, hi2] = BinomialRejectionInterval(1000, 0.05);
+  EXPECT_LT(lo2, 0.05);
+  EXPECT_GT(hi2, 0.05);
+  EXPECT_NEAR(hi2 - 0.05, 0.05 - lo2, 0.003);  // nearly symmetric for many data sets
+
+  std::vector<StudyTestRow> rows = {{1, "r(TE)", "", 0.5, 0.01, true},
+                                    {1, "r(XE)", "", 0.1, 0.5, true},
+                                    {2, "r(TE)", "", 0.4, 0.05, true},  // P equal to alpha rejects
+                                    {2, "r(XE)", "", 0.0, 0.0, false}};  // not tested: not rejected
+  const std::vector<RejectionShare> shares = RejectionShares(rows, 0.05);
+  ASSERT_EQ(shares.size(), 2u);
+  EXPECT_EQ(shares[0].statistic, "r(TE)");
+  EXPECT_NEAR(shares[0].proportion, 1.0, 1e-12);
+  EXPECT_NEAR(shares[1].proportion, 0.0, 1e-12);
+  EXPECT_EQ(shares[1].dataSets, 2);
 }
 
 }  // namespace

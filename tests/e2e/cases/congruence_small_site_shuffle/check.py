@@ -3,6 +3,7 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__import__("inspect").currentframe().f_code.co_filename))), "..", "lib"))
 import congruence  # noqa: E402
+import tables  # noqa: E402
 
 NOT_TESTED = {"r(TY)", "r(XY)", "r(XY_T)", "r(XY_TR)", "r(RY)", "Correlation of PSAP to TCAP: ro(PT)",
               "Correlation of PSAP to both TCAP and TDAP: ro(PX)", "Correlation of PSAP to TDAP: ro(PX.T)"}
@@ -40,3 +41,12 @@ def check(workdir, stdout, stderr, status, fixtures):
     assert "(*)Probability of finding more extreme correlations under the site shuffle null model" in text
     assert "Null model involved permutation among OTUs vectors" not in text
     assert "Null model involved (1) permutation among OTUs vectors" not in text
+    # The table marks the same statistics untested, with no P-value, and
+    # leaves them out of the null distributions.
+    _, rows = tables.read_tsv(os.path.join(workdir, "smallStats.tsv"))
+    untested = {r["statistic"] for r in rows if r["tested"] == "no"}
+    assert untested == {tables.symbol(label) for label in NOT_TESTED} | {"ro(BF)"}, untested
+    assert all(r["P"] == r["SES"] == r["lower95"] == "" for r in rows if r["tested"] == "no")
+    assert {r["null_model"] for r in rows} == {"site"}
+    svg = os.path.join(workdir, "smallFigures", "NullDistributions.svg")
+    tables.check_null_figure(svg, len(rows) - len([r for r in rows if r["tested"] == "no"]))

@@ -1,4 +1,8 @@
 import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__import__("inspect").currentframe().f_code.co_filename))), "..", "lib"))
+import tables  # noqa: E402
 
 
 def check(workdir, stdout, stderr, status, fixtures):
@@ -21,3 +25,12 @@ def check(workdir, stdout, stderr, status, fixtures):
     at = lines.index("30 ", 9)  # species names follow the E block
     assert lines[at + 1] == "names.txt ", lines[at + 1]
     assert lines[at + 2] == "Feru Festuca rubra", lines[at + 2]
+    # Beside the results: the tables, and figures that are valid SVG with
+    # every observed value inside its panel.
+    rows = tables.check_stats(workdir, "grassland", results)
+    labels = [f"P{k:02d}" for k in range(1, 25)]
+    tables.check_communities(workdir, "grassland", labels, results)
+    folder = os.path.join(workdir, "grasslandFigures")
+    names = tables.check_figures_parse(folder)
+    assert names == ["NullDistributions.svg", "PCoA_P.svg", "PCoA_X.svg", "PCoA_Y.svg"], names
+    tables.check_null_figure(os.path.join(folder, "NullDistributions.svg"), len(rows))

@@ -52,3 +52,21 @@ def check(workdir, stdout, stderr, status, fixtures):
             assert first[name] == second[name], "%s differs between two runs with the same seed" % name
     finally:
         shutil.rmtree(again, ignore_errors=True)
+
+    # The tables say what the report says: per statistic the proportion of
+    # data sets rejecting, and the per-data-set P-values behind it.
+    final = open(os.path.join(workdir, "FinalSimulatedData.txt"), encoding="latin-1").read()
+    block = final[final.index("PROBABILITIES OF Ho REJECTION"):]
+    reported = {m.group(1): float(m.group(2)) for m in re.finditer(r"(r\([A-Z.]+\))\tP=\t(\S+)\n", block)}
+    rows = [l.split("\t") for l in open(os.path.join(workdir, "SimulationRejections.tsv")).read().splitlines()]
+    assert rows[0][:4] == ["statistic", "term", "proportion", "alpha"], rows[0]
+    shares = {r[0]: float(r[2]) for r in rows[1:]}
+    assert shares == reported, (shares, reported)
+    lo, hi = float(rows[1][4]), float(rows[1][5])
+    assert lo <= float(rows[1][3]) <= hi, (lo, hi)
+    pv = [l.split("\t") for l in open(os.path.join(workdir, "SimulationPValues.tsv")).read().splitlines()[1:]]
+    for name, share in shares.items():
+        mine = [r for r in pv if r[1] == name]
+        assert abs(sum(r[5] == "yes" for r in mine) / len(mine) - share) < 1e-12, name
+    svg = os.path.join(workdir, "SimulationFigures", "RejectionProportions.svg")
+    assert __import__("xml.etree.ElementTree").etree.ElementTree.parse(svg).getroot().tag.endswith("svg")
