@@ -1,6 +1,7 @@
 // Symmetric eigen-decomposition when only the leading eigenvectors are used:
 // the principal coordinates of thousands of communities keep a few axes, and
 // the full decomposition with every eigenvector is what made them slow.
+#include <dlfcn.h>
 #include <lapacke.h>
 
 #include <algorithm>
@@ -13,10 +14,8 @@
 
 // OpenBLAS runs its own threads; the decomposition is kept on one so that its
 // rounding, hence every figure derived from it, does not depend on how many
-// threads the run was given.
-extern "C" int openblas_get_num_threads(void);
-extern "C" void openblas_set_num_threads(int);
-
+// threads the run was given. The setting is looked up at run time: LAPACK may
+// be another implementation, without threads of its own.
 namespace kalios {
 namespace {
 
@@ -24,13 +23,27 @@ std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 class OneBlasThread {
  public:
-  OneBlasThread() : saved_(openblas_get_num_threads()) { openblas_set_num_threads(1); }
-  ~OneBlasThread() { openblas_set_num_threads(saved_); }
+  OneBlasThread() {
+    using Get = int (*)();
+    auto get = reinterpret_cast<Get>(dlsym(RTLD_DEFAULT, "openblas_get_num_threads"));
+    set_ = reinterpret_cast<Set>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads"));
+    if (get == nullptr || set_ == nullptr) {
+      set_ = nullptr;
+      return;
+    }
+    saved_ = get();
+    set_(1);
+  }
+  ~OneBlasThread() {
+    if (set_ != nullptr) set_(saved_);
+  }
   OneBlasThread(const OneBlasThread&) = delete;
   OneBlasThread& operator=(const OneBlasThread&) = delete;
 
  private:
-  int saved_;
+  using Set = void (*)(int);
+  Set set_ = nullptr;
+  int saved_ = 1;
 };
 
 bool MarkedlyNegativeValues(int n, const double* values) {
