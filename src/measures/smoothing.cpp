@@ -1,5 +1,8 @@
 #include "measures/smoothing.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -97,9 +100,16 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
         for (int b = 0; b < s; ++b) M[a][b] = M[a][b] / (1.0 - M[a][b]);
   }
 
-  std::vector<double> prof(static_cast<std::size_t>(s));
-  std::vector<int> nz(static_cast<std::size_t>(s));
+  // Communities are independent: shared among the threads, each estimate
+  // summed in the same order whatever their number. The scratch is allocated
+  // here, so that a failure surfaces on this thread.
+  const int threads = std::max(1, std::min(omp_get_max_threads(), n));
+  Matrix<double> profOf(threads, s);
+  Matrix<int> nzOf(threads, s);
+#pragma omp parallel for schedule(dynamic, 8) num_threads(threads)
   for (int c = 0; c < n; ++c) {
+    double* prof = profOf[omp_get_thread_num()];
+    int* nz = nzOf[omp_get_thread_num()];
     // Community profile: abundances over their total (a zero total stays 1).
     double sum = 0.0;
     for (int a = 0; a < s; ++a)
@@ -110,20 +120,21 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
     for (int a = 0; a < s; ++a) {
       const double w = W[c][a];
       if (!IsPresent(w)) {
-        prof[static_cast<std::size_t>(a)] = kMissingValue;
+        prof[a] = kMissingValue;
         continue;
       }
       anyPresent = true;
-      prof[static_cast<std::size_t>(a)] = w / sum;
-      if (w != 0.0) nz[static_cast<std::size_t>(cnt++)] = a;
+      prof[a] = w / sum;
+      if (w != 0.0) nz[cnt++] = a;
     }
     double* y = Y[c];
     for (int b = 0; b < s; ++b) y[b] = 0.0;
     // Only the OTUs with a non-zero share contribute to any estimate.
     for (int u = 0; u < cnt; ++u) {
-      const int a = nz[static_cast<std::size_t>(u)];
-      const double pa = prof[static_cast<std::size_t>(a)];
+      const int a = nz[u];
+      const double pa = prof[a];
       const double* m = M[a];
+#pragma omp simd
       for (int b = 0; b < s; ++b) y[b] += pa * m[b];
     }
     if (includeOpt) {
@@ -133,7 +144,7 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
       continue;
     }
     for (int b = 0; b < s; ++b) {
-      const double pb = prof[static_cast<std::size_t>(b)];
+      const double pb = prof[b];
       if (pb == 1.0) {
         y[b] = 0.0;  // the only OTU of its community: nothing else to go by
       } else if (IsPresent(pb)) {
