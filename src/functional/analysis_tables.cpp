@@ -25,6 +25,16 @@ struct Numbers {
   double observed = NAN, p = NAN, asymP = NAN, ses = NAN, expected = NAN, lower = NAN, upper = NAN;
 };
 
+// A linear-model value: observed, P, SES and expectation (no limits).
+Numbers ModelValue(double observed, double p, double ses, double expected) {
+  Numbers n;
+  n.observed = observed;
+  n.p = p;
+  n.ses = ses;
+  n.expected = expected;
+  return n;
+}
+
 std::string Row(const Common& c, const std::string& statistic, const std::string& term, const Numbers& v,
                 bool tested) {
   // A statistic the null model cannot test has no P, SES, expectation or limits.
@@ -60,20 +70,11 @@ std::string RegressionRows(const ReportContext& c, const Rec& r, const Common& c
   const ScalingUpState& st = c.st;
   std::string out;
   auto response = [&](const std::string& name, int j) {
-    Numbers rsq;
-    rsq.observed = r.rsqRegr[j];
-    rsq.p = r.probRsqRegr[j];
-    rsq.ses = r.sesRsqRegr[j];
-    rsq.expected = r.expRsqRegr[j];
-    out += Row(com, name, "r-square", rsq, true);
-    for (int v = 0; v < st.e; ++v) {
-      Numbers coef;
-      coef.observed = r.coefRegr[v][j];
-      coef.p = r.probCoefRegr[v][j];
-      coef.ses = r.sesCoefRegr[v][j];
-      coef.expected = r.expCoefRegr[v][j];
-      out += Row(com, name, EnvLabel(c, v), coef, true);
-    }
+    out += Row(com, name, "r-square", ModelValue(r.rsqRegr[j], r.probRsqRegr[j], r.sesRsqRegr[j], r.expRsqRegr[j]),
+               true);
+    for (int v = 0; v < st.e; ++v)
+      out += Row(com, name, EnvLabel(c, v),
+                 ModelValue(r.coefRegr[v][j], r.probCoefRegr[v][j], r.sesCoefRegr[v][j], r.expCoefRegr[v][j]), true);
     Numbers intercept;
     intercept.observed = r.interceptRegr[j];
     out += Row(com, name, "Intercept", intercept, true);
@@ -91,27 +92,17 @@ std::string PseudoFRows(const ReportContext& c, const Rec& r, const Common& com)
   std::string out;
   auto factors = [&](const std::string& name, const double* f, const double* p, const double* ses,
                      const double* e) {
-    for (int v = 0; v < st.e; ++v) {
-      Numbers n;
-      n.observed = f[v];
-      n.p = p[v];
-      n.ses = ses[v];
-      n.expected = e[v];
-      out += Row(com, name, EnvLabel(c, v), n, true);
-    }
+    for (int v = 0; v < st.e; ++v) out += Row(com, name, EnvLabel(c, v), ModelValue(f[v], p[v], ses[v], e[v]), true);
   };
   if (!st.nominalSelected) {
     factors("T", r.pseudoF_T, r.probPseudoF_T, r.sesPseudoF_T, r.expPseudoF_T);
     for (int j = 0; j < st.p; ++j) {
       if (!st.chSelect[U(j)]) continue;
-      for (int v = 0; v < st.e; ++v) {
-        Numbers n;
-        n.observed = r.pseudoF_Traits[v][j];
-        n.p = r.probPseudoF_Traits[v][j];
-        n.ses = r.sesPseudoF_Traits[v][j];
-        n.expected = r.expPseudoF_Traits[v][j];
-        out += Row(com, c.app.data.chLabel[U(j)], EnvLabel(c, v), n, true);
-      }
+      for (int v = 0; v < st.e; ++v)
+        out += Row(com, c.app.data.chLabel[U(j)], EnvLabel(c, v),
+                   ModelValue(r.pseudoF_Traits[v][j], r.probPseudoF_Traits[v][j], r.sesPseudoF_Traits[v][j],
+                              r.expPseudoF_Traits[v][j]),
+                   true);
     }
   }
   factors("X", r.pseudoF_X, r.probPseudoF_X, r.sesPseudoF_X, r.expPseudoF_X);

@@ -46,42 +46,37 @@ class OneBlasThread {
   int saved_ = 1;
 };
 
-bool MarkedlyNegativeValues(int n, const double* values) {
-  double sum = 0.0;
-  for (int k = 0; k < n; ++k) sum += values[k];
-  for (int k = 0; k < n; ++k)
-    if (values[k] / sum < -0.001) return true;
-  return false;
-}
-
 // The LAPACK route; false when a routine reports failure (nothing usable).
 bool LeadingByLapack(int n, const double* const* A, int vectors, double** eigvec, double* eigval) {
   OneBlasThread one;
   const std::size_t nn = Z(n);
-  // Column-major n x n: the matrix is symmetric, so its rows serve as columns.
-  std::vector<double> a(nn * nn);
-  for (int i = 0; i < n; ++i) std::copy(A[i], A[i] + n, a.begin() + static_cast<std::ptrdiff_t>(Z(i) * nn));
+  // Column-major n x n: the matrix is symmetric, so its rows serve as
+  // columns. (Matrices: one block, and a failed allocation is the
+  // out-of-memory abort.)
+  Matrix<double> a(n, n);
+  for (int i = 0; i < n; ++i) std::copy(A[i], A[i] + n, a[i]);
   std::vector<double> d(nn), e(nn, 0.0), tau(nn > 1 ? nn - 1 : 1);
-  if (LAPACKE_dsytrd(LAPACK_COL_MAJOR, 'L', n, a.data(), n, d.data(), e.data(), tau.data()) != 0) return false;
+  if (LAPACKE_dsytrd(LAPACK_COL_MAJOR, 'L', n, a[0], n, d.data(), e.data(), tau.data()) != 0) return false;
   // Every eigenvalue, from a copy of the tridiagonal form (the sums of the
   // axes and the test for markedly negative ones need them all).
   std::vector<double> all(d), off(e);
   if (LAPACKE_dsterf(n, all.data(), off.data()) != 0) return false;  // ascending
   for (int k = 0; k < n; ++k) eigval[k] = all[nn - 1 - Z(k)];
   if (vectors <= 0) return true;
-  std::vector<double> w(nn), z(nn * Z(vectors));
+  std::vector<double> w(nn);
+  Matrix<double> z(vectors, n);  // column k of the column-major result is row k
   std::vector<lapack_int> support(2 * Z(vectors));
   lapack_int found = 0;
   lapack_logical tryrac = 1;
   if (LAPACKE_dstemr(LAPACK_COL_MAJOR, 'V', 'I', n, d.data(), e.data(), 0.0, 0.0, n - vectors + 1, n, &found,
-                     w.data(), z.data(), n, vectors, support.data(), &tryrac) != 0 ||
+                     w.data(), z[0], n, vectors, support.data(), &tryrac) != 0 ||
       found != vectors)
     return false;
-  if (LAPACKE_dormtr(LAPACK_COL_MAJOR, 'L', 'L', 'N', n, vectors, a.data(), n, tau.data(), z.data(), n) != 0)
+  if (LAPACKE_dormtr(LAPACK_COL_MAJOR, 'L', 'L', 'N', n, vectors, a[0], n, tau.data(), z[0], n) != 0)
     return false;
   // Columns come in ascending order of their eigenvalues.
   for (int k = 0; k < vectors; ++k) {
-    const double* col = z.data() + Z(vectors - 1 - k) * nn;
+    const double* col = z[vectors - 1 - k];
     int big = 0;
     for (int i = 1; i < n; ++i)
       if (std::fabs(col[i]) > std::fabs(col[big])) big = i;
@@ -91,19 +86,12 @@ bool LeadingByLapack(int n, const double* const* A, int vectors, double** eigvec
   return true;
 }
 
-bool AllFiniteSquare(int n, const double* const* A) {
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j)
-      if (!std::isfinite(A[i][j])) return false;
-  return true;
-}
-
 }  // namespace
 
 bool EigenSymmetricLeading(int n, const double* const* A, int vectors, double** eigvec, double* eigval) {
   vectors = std::clamp(vectors, 0, std::max(n, 0));
-  if (n >= kLapackEigenFrom && AllFiniteSquare(n, A) && LeadingByLapack(n, A, vectors, eigvec, eigval))
-    return !MarkedlyNegativeValues(n, eigval);
+  if (n >= kLapackEigenFrom && AllFinite(n, n, A) && LeadingByLapack(n, A, vectors, eigvec, eigval))
+    return !MarkedlyNegative(n, eigval);
   // Small matrices, non-finite input, or a LAPACK failure: the full GSL route.
   if (vectors == n) return EigenHouseholderQL_GSL_D(n, A, eigvec, eigval);
   Matrix<double> full(n, n);

@@ -54,14 +54,6 @@ GslVectorPtr NewGslVector(int n) {
   return GslVectorPtr(v);
 }
 
-// True when some value / (sum of all) is below -0.001.
-bool MarkedlyNegative(int n, const double* values) {
-  double sum = 0.0;
-  for (int k = 0; k < n; ++k) sum += values[k];
-  for (int k = 0; k < n; ++k)
-    if (values[k] / sum < -0.001) return true;
-  return false;
-}
 
 // The common elimination of gaussj and gaussj_VP. With `strict` false the
 // singular cases are reported on standard error and the work goes on where it
@@ -126,14 +118,22 @@ bool GaussJordan(double** a, int n, double** b, int m, bool strict) {
   return true;
 }
 
+}  // namespace
+
+bool MarkedlyNegative(int n, const double* values) {
+  double sum = 0.0;
+  for (int k = 0; k < n; ++k) sum += values[k];
+  for (int k = 0; k < n; ++k)
+    if (values[k] / sum < -0.001) return true;
+  return false;
+}
+
 bool AllFinite(int r, int c, const double* const* A) {
   for (int i = 0; i < r; ++i)
     for (int j = 0; j < c; ++j)
       if (!std::isfinite(A[i][j])) return false;
   return true;
 }
-
-}  // namespace
 
 bool EigenHouseholderQL_GSL_D(int n, const double* const* A, double** eigvec, double* eigval) {
   if (n <= 0) return true;

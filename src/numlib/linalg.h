@@ -31,6 +31,11 @@ bool EigenHouseholderQL_GSL_D(int n, const double* const* A, double** eigvec, do
 // then signed so that its component of largest magnitude is positive. Same
 // return value as EigenHouseholderQL_GSL_D.
 inline constexpr int kLapackEigenFrom = 500;
+
+// True when some eigenvalue / (sum of all n) is below -0.001.
+bool MarkedlyNegative(int n, const double* values);
+// True when every value of the r x c matrix A is finite.
+bool AllFinite(int r, int c, const double* const* A);
 bool EigenSymmetricLeading(int n, const double* const* A, int vectors, double** eigvec, double* eigval);
 
 // Singular value decomposition A = U diag(S) V' of the m x n matrix A, m >= n

@@ -15,6 +15,13 @@ constexpr int kSolid = 1, kDashed = 3;
 
 // Widens [low, high] by a margin on both sides; a single point gets a range
 // of its own size (or of 1 around 0).
+// The smallest and largest of v (both left as they are when v is empty).
+void Extent(const std::vector<double>& v, double& lo, double& hi) {
+  if (v.empty()) return;
+  lo = *std::min_element(v.begin(), v.end());
+  hi = *std::max_element(v.begin(), v.end());
+}
+
 void Pad(double& low, double& high, double share) {
   if (!(high > low)) {
     const double half = low == 0 ? 0.5 : std::fabs(low) * 0.1;
@@ -149,20 +156,26 @@ std::string DrawNullDistributions(const std::string& path, const std::string& he
   });
 }
 
+// The plotting frame around the points: their extent padded (by padX of
+// its width across, 8 % up and down), drawn with PLplot's axis option; the
+// padded x range is returned.
+void Frame(const std::vector<double>& xs, const std::vector<double>& ys, double padX, int axis, double& xlo,
+           double& xhi) {
+  double ylo = 0, yhi = 0;
+  xlo = xhi = 0;
+  Extent(xs, xlo, xhi);
+  Extent(ys, ylo, yhi);
+  Pad(xlo, xhi, padX);
+  Pad(ylo, yhi, 0.08);
+  plcol0(kAxes);
+  plenv(xlo, xhi, ylo, yhi, 0, axis);
+}
+
 std::string DrawPointMap(const std::string& path, const PointMap& map) {
   return DrawIsolated(path, 760, 640, [&] {
     std::vector<double> xs = map.x, ys = map.y;
-    double xlo = 0, xhi = 0, ylo = 0, yhi = 0;
-    if (!xs.empty()) {
-      xlo = *std::min_element(xs.begin(), xs.end());
-      xhi = *std::max_element(xs.begin(), xs.end());
-      ylo = *std::min_element(ys.begin(), ys.end());
-      yhi = *std::max_element(ys.begin(), ys.end());
-    }
-    Pad(xlo, xhi, 0.12);
-    Pad(ylo, yhi, 0.08);
-    plcol0(kAxes);
-    plenv(xlo, xhi, ylo, yhi, 0, 1);  // axes through the origin
+    double xlo, xhi;
+    Frame(xs, ys, 0.12, 1, xlo, xhi);  // axes through the origin
     pllab(PlotText(map.xLabel).c_str(), PlotText(map.yLabel).c_str(), "");
     // Above the scale factor PLplot may print at the top left corner.
     plmtex("t", 3.0, 0.5, 0.5, PlotText(map.title).c_str());
@@ -179,17 +192,8 @@ std::string DrawPointMap(const std::string& path, const PointMap& map) {
 std::string DrawLinePlot(const std::string& path, const LinePlot& plot) {
   return DrawIsolated(path, 720, 540, [&] {
     std::vector<double> xs = plot.x, ys = plot.y;
-    double xlo = 0, xhi = 0, ylo = 0, yhi = 0;
-    if (!xs.empty()) {
-      xlo = *std::min_element(xs.begin(), xs.end());
-      xhi = *std::max_element(xs.begin(), xs.end());
-      ylo = *std::min_element(ys.begin(), ys.end());
-      yhi = *std::max_element(ys.begin(), ys.end());
-    }
-    Pad(xlo, xhi, 0.05);
-    Pad(ylo, yhi, 0.08);
-    plcol0(kAxes);
-    plenv(xlo, xhi, ylo, yhi, 0, 0);
+    double xlo, xhi;
+    Frame(xs, ys, 0.05, 0, xlo, xhi);
     pllab(PlotText(plot.xLabel).c_str(), PlotText(plot.yLabel).c_str(), PlotText(plot.title).c_str());
     plcol0(kLimits);
     plline(static_cast<PLINT>(xs.size()), xs.data(), ys.data());

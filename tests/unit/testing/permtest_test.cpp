@@ -388,6 +388,16 @@ TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
 }
 
 
+// The fast route on a and the general route on b, from the same seed.
+void RunFastAndGeneral(Data& a, Data& b, unsigned seed) {
+  ASSERT_TRUE(FastMantelApplies(a.rec));
+  PermTestOptions fast, general;
+  general.fastPath = false;
+  RandomGenerator ra(seed), rb(seed);
+  PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
+  PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+}
+
 // Many OTUs per community: the rows of X average hundreds of fuzzy
 // belongings and lie close together, so their distances come from the centred
 // Gram matrix without falling back on the rows; with equal community totals
@@ -400,12 +410,7 @@ TEST(PermTest, FastRouteKeepsTheDigitsOfCloseCommunities) {
       d->rec.niter = 30;
       if (relative) d->rec.W = d->Wadj;
     }
-    ASSERT_TRUE(FastMantelApplies(a.rec));
-    PermTestOptions fast, general;
-    general.fastPath = false;
-    RandomGenerator ra(4), rb(4);
-    PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
-    PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+    RunFastAndGeneral(a, b, 4);
     for (int k = 0; k < kNumPermStats; ++k) {
       EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << relative << kPermStatNamesA[k];
       EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-10, 1e-12) << relative << kPermStatNamesB[k];
@@ -424,12 +429,7 @@ TEST(PermTest, FastRouteWithPairsLeftOutOfDE) {
     d->DE[2][5] = d->DE[5][2] = -999;
     d->rec.niter = 60;
   }
-  ASSERT_TRUE(FastMantelApplies(a.rec));
-  PermTestOptions fast, general;
-  general.fastPath = false;
-  RandomGenerator ra(8), rb(8);
-  PermTest_FunctionalPhyl_Correl(&a.rec, ra, fast);
-  PermTest_FunctionalPhyl_Correl(&b.rec, rb, general);
+  RunFastAndGeneral(a, b, 8);
   for (int k = 0; k < kNumPermStats; ++k) {
     EXPECT_EQ(a.rec.probStat[k], b.rec.probStat[k]) << kPermStatNamesA[k];
     EXPECT_CLOSE_TOL(a.rec.expStat[k], b.rec.expStat[k], 1e-12, 1e-12) << kPermStatNamesB[k];
