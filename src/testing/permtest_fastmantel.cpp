@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "measures/resemblance.h"
 #include "measures/smoothing.h"
@@ -111,6 +112,52 @@ __attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* 
   }
   _mm512_storeu_pd(outA, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
   _mm512_storeu_pd(outB, _mm512_add_pd(_mm512_add_pd(b0, b1), _mm512_add_pd(b2, b3)));
+}
+
+// outs[k][0 .. kLanes) += the sum PanelCombine forms from panels[k], for
+// k < NP (outs[k] = it when first): the places and weights are read once for
+// the NP panels.
+template <int NP>
+__attribute__((target("avx512f"))) void PanelAccumulateAvx512(int cnt, const int* off, const double* vals,
+                                                              const double* const* panels, double* const* outs,
+                                                              bool first) {
+  __m512d a[NP][4];
+#pragma GCC unroll 16
+  for (int k = 0; k < NP; ++k)
+#pragma GCC unroll 4
+    for (int u = 0; u < 4; ++u) a[k][u] = _mm512_setzero_pd();
+  // Every index of a is a constant once the loops are unrolled, so that the
+  // sums stay in registers.
+  int t = 0;
+  for (; t + 4 <= cnt; t += 4) {
+#pragma GCC unroll 4
+    for (int u = 0; u < 4; ++u) {
+      const __m512d v = _mm512_set1_pd(vals[t + u]);
+      const int o = off[t + u];
+#pragma GCC unroll 16
+      for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(v, _mm512_load_pd(panels[k] + o), a[k][u]);
+    }
+  }
+#pragma GCC unroll 4
+  for (int u = 0; u < 3; ++u)
+    if (t + u < cnt) {
+      const __m512d v = _mm512_set1_pd(vals[t + u]);
+      const int o = off[t + u];
+#pragma GCC unroll 16
+      for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(v, _mm512_load_pd(panels[k] + o), a[k][u]);
+    }
+#pragma GCC unroll 16
+  for (int k = 0; k < NP; ++k) {
+    const __m512d sum = _mm512_add_pd(_mm512_add_pd(a[k][0], a[k][1]), _mm512_add_pd(a[k][2], a[k][3]));
+    _mm512_store_pd(outs[k], first ? sum : _mm512_add_pd(_mm512_load_pd(outs[k]), sum));
+  }
+}
+
+// The plain form, one panel.
+void PanelAccumulatePlain(int cnt, const int* off, const double* vals, const double* panel, double* out, bool first) {
+  double sum[kLanes];
+  PanelCombinePlain(cnt, off, vals, panel, sum);
+  for (int l = 0; l < kLanes; ++l) out[l] = first ? sum[l] : out[l] + sum[l];
 }
 
 using PanelCombineFn = void (*)(int, const int*, const double*, const double*, double*);
@@ -538,15 +585,22 @@ class FastMantelWorker : public NullWorker {
     nul_.reseCodeX = sh.obs->reseCodeX;
     nul_.nExtraCols = sh.obs->nExtraCols;
     nPanels_ = (n + kLanes - 1) / kLanes;
-    H_.Resize(n, sh.Kp.panels * kLanes);
-    Ht_.Resize(s, n);
-    G_.Resize(n, nPanels_ * kLanes);
+    Hp_.Resize(n, sh.Kp.panels * kLanes);
+    Ht_.Resize(sh.Kp.panels * kLanes, kGroup * kLanes);
+    Gp_.Resize(n, nPanels_ * kLanes);
+    gRow_.assign(Z(nPanels_) * kLanes, 0.0);
+    // Blocks of OTUs whose rows of one panel (kLanes values each) fill at
+    // most kBlockBytes, of equal sizes.
+    nBlocks_ = std::max(1, static_cast<int>((Z(s) * kGroup * kLanes * sizeof(double) + kBlockBytes - 1) / kBlockBytes));
+    blockRows_ = (s + nBlocks_ - 1) / nBlocks_;
+    seg_.assign(Z(nBlocks_) * Z(n) + 1, 0);
+    bOff_.resize(sh.wIdx.size());
+    bVal_.resize(sh.wIdx.size());
     diag_.resize(Z(n));
     yProj_.assign(Z(n), 0.0);
     tt_.resize(Z(n) * Z(in.nch));
     tz_.resize(Z(sh.Bp.panels) * kLanes);
     offA_.resize(sh.aIdx.size());
-    off_.resize(sh.wIdx.size());
     pb_.resize(Z(s) * kLanes);
     buf_.Resize(s, kLanes);
     qb_.resize(Z(n) * kLanes);
@@ -628,7 +682,7 @@ class FastMantelWorker : public NullWorker {
   // the last RaoBatch.
   void EvaluateOne(const IterationDraw& d, double* values, int lane) {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
-    const int n = in.ncsm, s = in.nOTUs, nch = in.nch;
+    const int n = in.ncsm, nch = in.nch;
     const int* perm = d.perm;
 
     // T: each community's mean traits over the OTUs that now stand in its
@@ -668,7 +722,7 @@ class FastMantelWorker : public NullWorker {
     if (full_) Unpack(n, packs_[0], nul_.DT);
     Centre(packs_[0]);
 
-    Gram(n, s, perm);
+    Gram(n, perm);
     // The distances of X, packed, with their upper triangle from G.
     Packed& dx = packs_[1];
     dx.D = nul_.DX;
@@ -677,14 +731,14 @@ class FastMantelWorker : public NullWorker {
       static const auto gramRow = HasAvx512() ? GramRowAvx512 : GramRowPlain;
       std::size_t k = 0;
       for (int i = 0; i < n; ++i) {
-        gramRow(i, n, G_[i], diag_.data(), dx.c.data() + k);
+        gramRow(i, n, GramRowOf(i, n), diag_.data(), dx.c.data() + k);
         k += Z(n - i - 1);
       }
     } else {
       // |x_i - x_j|^2 = |y_i - y_j|^2 + 2 dw (ubar'y_i - ubar'y_j) + dw^2 ubar'ubar, dw = w_i - w_j.
       std::size_t k = 0;
       for (int i = 0; i < n; ++i) {
-        const double* gi = G_[i];
+        const double* gi = GramRowOf(i, n);
         for (int j = i + 1; j < n; ++j, ++k) {
           const double dw = sh_.wSum[Z(i)] - sh_.wSum[Z(j)];
           const double d2 = diag_[Z(i)] + diag_[Z(j)] - 2.0 * gi[j] +
@@ -820,64 +874,123 @@ class FastMantelWorker : public NullWorker {
   }
 
   // G = W_p K W_p': H = W_p K panel by panel of K, then the upper triangle of
-  // G = H W_p' panel by panel of H' (communities in groups of kLanes).
-  void Gram(int n, int s, const int* perm) {
-    for (std::size_t t = 0; t < off_.size(); ++t) off_[t] = (perm[sh_.wIdx[t]] - 1) * kLanes;
+  // G = H W_p' panel by panel of H' (communities in groups of kLanes). A panel
+  // of K or H' holds a row of kLanes values per OTU; the OTUs are taken in
+  // blocks small enough for the block of a panel to stay in the first-level
+  // cache while every community passes (a whole panel of a few thousand OTUs
+  // would be read from the second level at every entry).
+  void Gram(int n, const int* perm) {
+    BlockEntries(n, perm);
+    const double* ps[kGroup];
+    double* os[kGroup];
+    for (int p = 0; p < sh_.Kp.panels; p += kGroup) {
+      const int cnt = std::min(kGroup, sh_.Kp.panels - p);
+      for (int k = 0; k < cnt; ++k) {
+        ps[k] = sh_.Kp.Panel(p + k);
+        os[k] = Hp_.Panel(p + k);
+      }
+      Accumulate(n, cnt, ps, os, n);
+    }
+    static const auto transpose = HasAvx512() ? Transpose8Avx512 : Transpose8Plain;
+    for (int q = 0; q < nPanels_; q += kGroup) {
+      const int cnt = std::min(kGroup, nPanels_ - q);
+      for (int k = 0; k < cnt; ++k) {
+        // H' for the communities of panel q + k (the missing ones of the last
+        // panel stay zero).
+        double* ht = Ht_.Panel(k);
+        const int c0 = (q + k) * kLanes, c1 = std::min(n, c0 + kLanes);
+        for (int p = 0; p < sh_.Kp.panels; ++p) {
+          const double* h = Hp_.Panel(p);
+          if (c1 - c0 == kLanes) {
+            const double* rows[kLanes];
+            for (int l = 0; l < kLanes; ++l) rows[l] = h + Z(c0 + l) * kLanes;
+            transpose(rows, 0, ht + Z(p) * kLanes * kLanes);
+          } else {
+            for (int r = 0; r < kLanes; ++r)
+              for (int l = 0; l < kLanes; ++l)
+                ht[(Z(p) * kLanes + Z(r)) * kLanes + Z(l)] = c0 + l < c1 ? h[Z(c0 + l) * kLanes + Z(r)] : 0.0;
+          }
+        }
+        ps[k] = ht;
+        os[k] = Gp_.Panel(q + k);
+      }
+      // The upper triangle: the rows of G up to the last column of the group.
+      Accumulate(n, cnt, ps, os, std::min(n, (q + cnt) * kLanes));
+    }
+    for (int c = 0; c < n; ++c) diag_[Z(c)] = Gp_.Panel(c / kLanes)[Z(c) * kLanes + Z(c % kLanes)];
+    // ubar' y_c for the corrections of unequal community totals.
     const int* ws = sh_.wStart.data();
     const double* wv = sh_.wVal.data();
-    // Two panels at a time: the places and weights of a community are read
-    // once for both (each panel's sums are those of PanelCombine).
-    int p = 0;
-    for (; p + 2 <= sh_.Kp.panels; p += 2) {
-      const double *pa = sh_.Kp.Panel(p), *pb = sh_.Kp.Panel(p + 1);
-      for (int c = 0; c < n; ++c)
-        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, H_[c] + p * kLanes,
-                      H_[c] + (p + 1) * kLanes);
-    }
-    for (; p < sh_.Kp.panels; ++p) {
-      const double* panel = sh_.Kp.Panel(p);
-      for (int c = 0; c < n; ++c)
-        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, H_[c] + p * kLanes);
-    }
-    // H' in panels of kLanes communities (the missing communities of the
-    // last panel stay zero).
-    static const auto transpose = HasAvx512() ? Transpose8Avx512 : Transpose8Plain;
-    for (int q = 0; q < nPanels_; ++q) {
-      double* panel = Ht_.Panel(q);
-      const int c0 = q * kLanes, c1 = std::min(n, c0 + kLanes);
-      if (c1 - c0 == kLanes) {
-        const double* rows[kLanes];
-        for (int l = 0; l < kLanes; ++l) rows[l] = H_[c0 + l];
-        int k = 0;
-        for (; k + kLanes <= s; k += kLanes) transpose(rows, k, panel + Z(k) * kLanes);
-        for (; k < s; ++k)
-          for (int l = 0; l < kLanes; ++l) panel[Z(k) * kLanes + Z(l)] = rows[l][k];
-      } else {
-        for (int k = 0; k < s; ++k)
-          for (int c = c0; c < c1; ++c) panel[Z(k) * kLanes + Z(c - c0)] = H_[c][k];
-      }
-    }
-    int q = 0;
-    for (; q + 2 <= nPanels_; q += 2) {
-      const double *pa = Ht_.Panel(q), *pb = Ht_.Panel(q + 1);
-      const int last = std::min(n, (q + 2) * kLanes);
-      for (int c = 0; c < last; ++c)
-        PanelCombine2(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], pa, pb, G_[c] + q * kLanes,
-                      G_[c] + (q + 1) * kLanes);
-    }
-    for (; q < nPanels_; ++q) {
-      const double* panel = Ht_.Panel(q);
-      const int last = std::min(n, (q + 1) * kLanes);
-      for (int c = 0; c < last; ++c)
-        PanelCombine(ws[c + 1] - ws[c], off_.data() + ws[c], wv + ws[c], panel, G_[c] + q * kLanes);
-    }
-    for (int c = 0; c < n; ++c) diag_[Z(c)] = G_[c][c];
-    // ubar' y_c for the corrections of unequal community totals.
     for (int c = 0; c < n && !sh_.equalSums; ++c) {
       double v = 0.0;
       for (int t = ws[c]; t < ws[c + 1]; ++t) v += wv[t] * sh_.uProj[Z(perm[sh_.wIdx[Z(t)]] - 1)];
       yProj_[Z(c)] = v;
     }
+  }
+
+  // outs[k] row c += the sum over c's entries of their weight times the row
+  // of panels[k] at their place, for k < count and c < rows, OTU block by
+  // block; kGroup panels at once when the processor has 512-bit vectors.
+  void Accumulate(int n, int count, const double* const* panels, double* const* outs, int rows) {
+    const int* off = bOff_.data();
+    const double* val = bVal_.data();
+    double* os[kGroup];
+    for (int b = 0; b < nBlocks_; ++b) {
+      const int* sb = seg_.data() + Z(b) * Z(n);
+      if (HasAvx512()) {
+        const auto each = [&](auto np) {
+          for (int c = 0; c < rows; ++c) {
+            for (int k = 0; k < np.value; ++k) os[k] = outs[k] + Z(c) * kLanes;
+            PanelAccumulateAvx512<np.value>(sb[c + 1] - sb[c], off + sb[c], val + sb[c], panels, os, b == 0);
+          }
+        };
+        switch (count) {
+          case 4: each(std::integral_constant<int, 4>{}); break;
+          case 3: each(std::integral_constant<int, 3>{}); break;
+          case 2: each(std::integral_constant<int, 2>{}); break;
+          default: each(std::integral_constant<int, 1>{}); break;
+        }
+      } else {
+        for (int k = 0; k < count; ++k)
+          for (int c = 0; c < rows; ++c)
+            PanelAccumulatePlain(sb[c + 1] - sb[c], off + sb[c], val + sb[c], panels[k], outs[k] + Z(c) * kLanes,
+                                 b == 0);
+      }
+    }
+  }
+
+  // W's entries grouped by the block of the OTU that now stands in their
+  // place, block by block and within a block community by community, each
+  // community's entries in their order: the entries of community c in block
+  // b are [seg_[b n + c], seg_[b n + c + 1]), with their place in a panel.
+  void BlockEntries(int n, const int* perm) {
+    const int rows = blockRows_;
+    const int* ws = sh_.wStart.data();
+    const int* wi = sh_.wIdx.data();
+    const double* wv = sh_.wVal.data();
+    std::fill(seg_.begin(), seg_.end(), 0);
+    for (int c = 0; c < n; ++c)
+      for (int t = ws[c]; t < ws[c + 1]; ++t) ++seg_[Z((perm[wi[t]] - 1) / rows) * Z(n) + Z(c) + 1];
+    for (std::size_t k = 1; k < seg_.size(); ++k) seg_[k] += seg_[k - 1];
+    next_.assign(seg_.begin(), seg_.end() - 1);
+    for (int c = 0; c < n; ++c)
+      for (int t = ws[c]; t < ws[c + 1]; ++t) {
+        const int row = perm[wi[t]] - 1;
+        const int at = next_[Z(row / rows) * Z(n) + Z(c)]++;
+        bOff_[Z(at)] = row * kLanes;
+        bVal_[Z(at)] = wv[t];
+      }
+  }
+
+  // Row i of G from its panels, from the panel holding column i + 1 on:
+  // row[j] = G[i][j] for j > i.
+  const double* GramRowOf(int i, int n) {
+    double* row = gRow_.data();
+    for (int q = (i + 1) / kLanes; q * kLanes < n; ++q) {
+      const double* g = Gp_.Panel(q) + Z(i) * kLanes;
+      std::copy(g, g + kLanes, row + Z(q) * kLanes);
+    }
+    return row;
   }
 
   // Half the Rao entropies of up to kLanes permutations into the lanes of qb_
@@ -927,12 +1040,19 @@ class FastMantelWorker : public NullWorker {
   std::vector<const double*> callX_, callY_, liveX_, liveY_;
   std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
-  Matrix<double> H_, G_;
+  // The first-level cache holds the block of a panel with room to spare for
+  // the entries and sums streaming past it.
+  static constexpr std::size_t kBlockBytes = 32 * 1024;
+  static constexpr int kGroup = 4;
+  int nBlocks_ = 1, blockRows_ = 1;
+  std::vector<int> seg_, next_, bOff_;
+  std::vector<double> bVal_, gRow_;
+  Panels Hp_, Gp_;  // H and G by panels of kLanes columns
   Matrix<double> xRow_;      // rows of X formed for the exact distances
   std::vector<int> xDone_;   // per community: its row of xRow_ is formed
   Panels Ht_;
   std::vector<double> diag_, yProj_, qb_, tt_, tz_;
-  std::vector<int> off_, offA_, pb_;
+  std::vector<int> offA_, pb_;
   Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
 };
