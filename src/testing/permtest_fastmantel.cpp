@@ -548,6 +548,83 @@ __attribute__((target("avx512f"))) void GramRowAvx512(int i, int n, const double
   }
 }
 
+// The same when community totals differ: |x_i - x_j|^2 = |y_i - y_j|^2 +
+// dw (2 (ubar'y_i - ubar'y_j) + dw ubar'ubar), dw = w_i - w_j (w the
+// totals, yp the ubar'y).
+struct UnequalTotals {
+  const double* w;
+  const double* yp;
+  double ubar2;
+};
+
+void GramRowUnequalPlain(int i, int n, const double* gi, const double* diag, const UnequalTotals& u, double* out) {
+  for (int j = i + 1; j < n; ++j) {
+    const double dw = u.w[i] - u.w[j];
+    const double d2 = diag[i] + diag[j] - 2.0 * gi[j] + dw * (2.0 * (u.yp[i] - u.yp[j]) + dw * u.ubar2);
+    out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+  }
+}
+
+__attribute__((target("avx512f"))) void GramRowUnequalAvx512(int i, int n, const double* gi, const double* diag,
+                                                             const UnequalTotals& u, double* out) {
+  const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0), zero = _mm512_setzero_pd();
+  const __m512d wi = _mm512_set1_pd(u.w[i]), yi = _mm512_set1_pd(u.yp[i]), ub = _mm512_set1_pd(u.ubar2);
+  int j = i + 1;
+  for (; j + 8 <= n; j += 8) {
+    const __m512d dw = _mm512_sub_pd(wi, _mm512_loadu_pd(u.w + j));
+    const __m512d corr = _mm512_mul_pd(
+        dw, _mm512_add_pd(_mm512_mul_pd(two, _mm512_sub_pd(yi, _mm512_loadu_pd(u.yp + j))), _mm512_mul_pd(dw, ub)));
+    const __m512d d2 = _mm512_add_pd(
+        _mm512_sub_pd(_mm512_add_pd(gii, _mm512_loadu_pd(diag + j)), _mm512_mul_pd(two, _mm512_loadu_pd(gi + j))),
+        corr);
+    const __m512d pos = _mm512_mask_max_pd(zero, 0xFF, d2, zero);
+    _mm512_storeu_pd(out + (j - i - 1), _mm512_mask_sqrt_pd(zero, 0xFF, pos));
+  }
+  for (; j < n; ++j) {
+    const double dw = u.w[i] - u.w[j];
+    const double d2 = diag[i] + diag[j] - 2.0 * gi[j] + dw * (2.0 * (u.yp[i] - u.yp[j]) + dw * u.ubar2);
+    out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+  }
+}
+
+// The communities j > i whose squared distance to i, d[j - i - 1]^2, is below
+// limit times the terms it was formed from (diag_i + diag_j and the
+// corrections of unequal totals, taken absolutely), into js; returns how many.
+// The plain form looks at j >= from only.
+int NearPairsFrom(int i, int from, int n, const double* d, const double* diag, const UnequalTotals& u, double limit,
+                  int* js) {
+  int cnt = 0;
+  for (int j = from; j < n; ++j) {
+    const double dd = d[j - i - 1];
+    const double dw = std::fabs(u.w[i] - u.w[j]);
+    const double scale = diag[i] + diag[j] + dw * (2.0 * std::fabs(u.yp[i] - u.yp[j]) + dw * u.ubar2);
+    if (!(dd * dd >= limit * scale)) js[cnt++] = j;
+  }
+  return cnt;
+}
+
+__attribute__((target("avx512f"))) int NearPairsAvx512(int i, int n, const double* d, const double* diag,
+                                                       const UnequalTotals& u, double limit, int* js) {
+  const __m512d gii = _mm512_set1_pd(diag[i]), two = _mm512_set1_pd(2.0), lim = _mm512_set1_pd(limit);
+  const __m512d wi = _mm512_set1_pd(u.w[i]), yi = _mm512_set1_pd(u.yp[i]), ub = _mm512_set1_pd(u.ubar2);
+  const __m512d zero = _mm512_setzero_pd();
+  int cnt = 0, j = i + 1;
+  for (; j + 8 <= n; j += 8) {
+    const __m512d dd = _mm512_loadu_pd(d + (j - i - 1));
+    const __m512d dw = _mm512_mask_abs_pd(zero, 0xFF, _mm512_sub_pd(wi, _mm512_loadu_pd(u.w + j)));
+    const __m512d dy = _mm512_mask_abs_pd(zero, 0xFF, _mm512_sub_pd(yi, _mm512_loadu_pd(u.yp + j)));
+    const __m512d scale = _mm512_add_pd(_mm512_add_pd(gii, _mm512_loadu_pd(diag + j)),
+                                        _mm512_mul_pd(dw, _mm512_add_pd(_mm512_mul_pd(two, dy), _mm512_mul_pd(dw, ub))));
+    __mmask8 ok = _mm512_cmp_pd_mask(_mm512_mul_pd(dd, dd), _mm512_mul_pd(lim, scale), _CMP_GE_OQ);
+    for (unsigned bad = static_cast<unsigned>(~ok) & 0xFFu; bad != 0; bad &= bad - 1) js[cnt++] = j + __builtin_ctz(bad);
+  }
+  return cnt + NearPairsFrom(i, j, n, d, diag, u, limit, js + cnt);
+}
+
+int NearPairsPlain(int i, int n, const double* d, const double* diag, const UnequalTotals& u, double limit, int* js) {
+  return NearPairsFrom(i, i + 1, n, d, diag, u, limit, js);
+}
+
 // The Mantel statistic of two packed matrices from the dot product of their
 // centred values.
 double MantelFromDot(double sxy, const Packed& a, const Packed& b) {
@@ -595,8 +672,11 @@ class FastMantelWorker : public NullWorker {
     blockRows_ = (s + nBlocks_ - 1) / nBlocks_;
     seg_.assign(Z(nBlocks_) * Z(n) + 1, 0);
     bOff_.resize(sh.wIdx.size());
+    otuGroup_.resize(Z(s));
+    otuOff_.resize(Z(s));
     bVal_.resize(sh.wIdx.size());
     diag_.resize(Z(n));
+    nearJ_.resize(Z(n));
     yProj_.assign(Z(n), 0.0);
     tt_.resize(Z(n) * Z(in.nch));
     tz_.resize(Z(sh.Bp.panels) * kLanes);
@@ -735,16 +815,12 @@ class FastMantelWorker : public NullWorker {
         k += Z(n - i - 1);
       }
     } else {
-      // |x_i - x_j|^2 = |y_i - y_j|^2 + 2 dw (ubar'y_i - ubar'y_j) + dw^2 ubar'ubar, dw = w_i - w_j.
+      static const auto gramRow = HasAvx512() ? GramRowUnequalAvx512 : GramRowUnequalPlain;
+      const UnequalTotals u{sh_.wSum.data(), yProj_.data(), sh_.ubar2};
       std::size_t k = 0;
       for (int i = 0; i < n; ++i) {
-        const double* gi = GramRowOf(i, n);
-        for (int j = i + 1; j < n; ++j, ++k) {
-          const double dw = sh_.wSum[Z(i)] - sh_.wSum[Z(j)];
-          const double d2 = diag_[Z(i)] + diag_[Z(j)] - 2.0 * gi[j] +
-                            dw * (2.0 * (yProj_[Z(i)] - yProj_[Z(j)]) + dw * sh_.ubar2);
-          dx.c[k] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
-        }
+        gramRow(i, n, GramRowOf(i, n), diag_.data(), u, dx.c.data() + k);
+        k += Z(n - i - 1);
       }
     }
     ExactNearDistances(n, perm, dx);
@@ -826,27 +902,28 @@ class FastMantelWorker : public NullWorker {
   void ExactNearDistances(int n, const int* perm, Packed& dx) {
     const PermTest_FunctionalPhyl_Correl_Input& in = *sh_.in;
     const int k = in.nTypes;
+    static const auto near = HasAvx512() ? NearPairsAvx512 : NearPairsPlain;
+    const UnequalTotals u{sh_.wSum.data(), yProj_.data(), sh_.ubar2};
     bool any = false;
     std::size_t t = 0;
-    for (int i = 0; i < n; ++i)
-      for (int j = i + 1; j < n; ++j, ++t) {
-        const double d = dx.c[t];
-        const double dw = sh_.wSum[Z(i)] - sh_.wSum[Z(j)];
-        const double scale = diag_[Z(i)] + diag_[Z(j)] +
-                             std::fabs(dw) * (2.0 * std::fabs(yProj_[Z(i)] - yProj_[Z(j)]) + std::fabs(dw) * sh_.ubar2);
-        if (!(d * d >= kCancel * scale)) {
-          if (!any) {
-            xRow_.Resize(n, k);
-            xDone_.assign(Z(n), 0);
-            any = true;
-          }
-          const double* xi = XRow(i, perm);
-          const double* xj = XRow(j, perm);
-          double sum = 0.0;
-          for (int c = 0; c < k; ++c) sum += (xi[c] - xj[c]) * (xi[c] - xj[c]);
-          dx.c[t] = std::sqrt(sum);
+    for (int i = 0; i < n; ++i) {
+      double* row = dx.c.data() + t;
+      const int cnt = near(i, n, row, diag_.data(), u, kCancel, nearJ_.data());
+      for (int q = 0; q < cnt; ++q) {
+        const int j = nearJ_[Z(q)];
+        if (!any) {
+          xRow_.Resize(n, k);
+          xDone_.assign(Z(n), 0);
+          any = true;
         }
+        const double* xi = XRow(i, perm);
+        const double* xj = XRow(j, perm);
+        double sum = 0.0;
+        for (int c = 0; c < k; ++c) sum += (xi[c] - xj[c]) * (xi[c] - xj[c]);
+        row[j - i - 1] = std::sqrt(sum);
       }
+      t += Z(n - i - 1);
+    }
   }
 
   const double* XRow(int c, const int* perm) {
@@ -964,20 +1041,26 @@ class FastMantelWorker : public NullWorker {
   // community's entries in their order: the entries of community c in block
   // b are [seg_[b n + c], seg_[b n + c + 1]), with their place in a panel.
   void BlockEntries(int n, const int* perm) {
-    const int rows = blockRows_;
+    const int s = in().nOTUs;
+    // Per OTU, the group of its block and its place in a panel, once, not
+    // per entry.
+    for (int i = 0; i < s; ++i) {
+      const int row = perm[i] - 1;
+      otuGroup_[Z(i)] = (row / blockRows_) * n;
+      otuOff_[Z(i)] = row * kLanes;
+    }
     const int* ws = sh_.wStart.data();
     const int* wi = sh_.wIdx.data();
     const double* wv = sh_.wVal.data();
     std::fill(seg_.begin(), seg_.end(), 0);
     for (int c = 0; c < n; ++c)
-      for (int t = ws[c]; t < ws[c + 1]; ++t) ++seg_[Z((perm[wi[t]] - 1) / rows) * Z(n) + Z(c) + 1];
+      for (int t = ws[c]; t < ws[c + 1]; ++t) ++seg_[Z(otuGroup_[Z(wi[t])] + c + 1)];
     for (std::size_t k = 1; k < seg_.size(); ++k) seg_[k] += seg_[k - 1];
     next_.assign(seg_.begin(), seg_.end() - 1);
     for (int c = 0; c < n; ++c)
       for (int t = ws[c]; t < ws[c + 1]; ++t) {
-        const int row = perm[wi[t]] - 1;
-        const int at = next_[Z(row / rows) * Z(n) + Z(c)]++;
-        bOff_[Z(at)] = row * kLanes;
+        const int at = next_[Z(otuGroup_[Z(wi[t])] + c)]++;
+        bOff_[Z(at)] = otuOff_[Z(wi[t])];
         bVal_[Z(at)] = wv[t];
       }
   }
@@ -1045,11 +1128,12 @@ class FastMantelWorker : public NullWorker {
   static constexpr std::size_t kBlockBytes = 32 * 1024;
   static constexpr int kGroup = 4;
   int nBlocks_ = 1, blockRows_ = 1;
-  std::vector<int> seg_, next_, bOff_;
+  std::vector<int> seg_, next_, bOff_, otuGroup_, otuOff_;
   std::vector<double> bVal_, gRow_;
   Panels Hp_, Gp_;  // H and G by panels of kLanes columns
   Matrix<double> xRow_;      // rows of X formed for the exact distances
   std::vector<int> xDone_;   // per community: its row of xRow_ is formed
+  std::vector<int> nearJ_;   // the communities close to the one at hand
   Panels Ht_;
   std::vector<double> diag_, yProj_, qb_, tt_, tz_;
   std::vector<int> offA_, pb_;
