@@ -114,42 +114,53 @@ __attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* 
   _mm512_storeu_pd(outB, _mm512_add_pd(_mm512_add_pd(b0, b1), _mm512_add_pd(b2, b3)));
 }
 
-// outs[k][0 .. kLanes) += the sum PanelCombine forms from panels[k], for
-// k < NP (outs[k] = it when first): the places and weights are read once for
-// the NP panels.
+// For each row c < rows: outs[k] + c kLanes += the sum PanelCombine forms
+// from panels[k] over c's entries [seg[c], seg[c + 1]) of off and vals, for
+// k < NP (= it when first). The places and weights are read once for the NP
+// panels, and one call takes every row so that the sums of a short list of
+// entries do not wait on a call.
 template <int NP>
-__attribute__((target("avx512f"))) void PanelAccumulateAvx512(int cnt, const int* off, const double* vals,
-                                                              const double* const* panels, double* const* outs,
-                                                              bool first) {
-  __m512d a[NP][4];
+__attribute__((target("avx512f"))) void PanelAccumulateAvx512(int rows, const int* seg, const int* off,
+                                                              const double* vals, const double* const* panels,
+                                                              double* const* outs, bool first) {
+  const double* p[NP];
 #pragma GCC unroll 16
-  for (int k = 0; k < NP; ++k)
-#pragma GCC unroll 4
-    for (int u = 0; u < 4; ++u) a[k][u] = _mm512_setzero_pd();
-  // Every index of a is a constant once the loops are unrolled, so that the
-  // sums stay in registers.
-  int t = 0;
-  for (; t + 4 <= cnt; t += 4) {
-#pragma GCC unroll 4
-    for (int u = 0; u < 4; ++u) {
-      const __m512d v = _mm512_set1_pd(vals[t + u]);
-      const int o = off[t + u];
+  for (int k = 0; k < NP; ++k) p[k] = panels[k];
+  for (int c = 0; c < rows; ++c) {
+    const int t0 = seg[c], cnt = seg[c + 1] - t0;
+    const int* o = off + t0;
+    const double* v = vals + t0;
+    __m512d a[NP][4];
 #pragma GCC unroll 16
-      for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(v, _mm512_load_pd(panels[k] + o), a[k][u]);
+    for (int k = 0; k < NP; ++k)
+#pragma GCC unroll 4
+      for (int u = 0; u < 4; ++u) a[k][u] = _mm512_setzero_pd();
+    // Every index of a is a constant once the loops are unrolled, so that the
+    // sums stay in registers.
+    int t = 0;
+    for (; t + 4 <= cnt; t += 4) {
+#pragma GCC unroll 4
+      for (int u = 0; u < 4; ++u) {
+        const __m512d w = _mm512_set1_pd(v[t + u]);
+        const int at = o[t + u];
+#pragma GCC unroll 16
+        for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(w, _mm512_load_pd(p[k] + at), a[k][u]);
+      }
     }
-  }
 #pragma GCC unroll 4
-  for (int u = 0; u < 3; ++u)
-    if (t + u < cnt) {
-      const __m512d v = _mm512_set1_pd(vals[t + u]);
-      const int o = off[t + u];
+    for (int u = 0; u < 3; ++u)
+      if (t + u < cnt) {
+        const __m512d w = _mm512_set1_pd(v[t + u]);
+        const int at = o[t + u];
 #pragma GCC unroll 16
-      for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(v, _mm512_load_pd(panels[k] + o), a[k][u]);
+        for (int k = 0; k < NP; ++k) a[k][u] = _mm512_fmadd_pd(w, _mm512_load_pd(p[k] + at), a[k][u]);
+      }
+#pragma GCC unroll 16
+    for (int k = 0; k < NP; ++k) {
+      double* out = outs[k] + static_cast<std::size_t>(c) * kLanes;
+      const __m512d sum = _mm512_add_pd(_mm512_add_pd(a[k][0], a[k][1]), _mm512_add_pd(a[k][2], a[k][3]));
+      _mm512_store_pd(out, first ? sum : _mm512_add_pd(_mm512_load_pd(out), sum));
     }
-#pragma GCC unroll 16
-  for (int k = 0; k < NP; ++k) {
-    const __m512d sum = _mm512_add_pd(_mm512_add_pd(a[k][0], a[k][1]), _mm512_add_pd(a[k][2], a[k][3]));
-    _mm512_store_pd(outs[k], first ? sum : _mm512_add_pd(_mm512_load_pd(outs[k]), sum));
   }
 }
 
@@ -1011,21 +1022,14 @@ class FastMantelWorker : public NullWorker {
   void Accumulate(int n, int count, const double* const* panels, double* const* outs, int rows) {
     const int* off = bOff_.data();
     const double* val = bVal_.data();
-    double* os[kGroup];
     for (int b = 0; b < nBlocks_; ++b) {
       const int* sb = seg_.data() + Z(b) * Z(n);
       if (HasAvx512()) {
-        const auto each = [&](auto np) {
-          for (int c = 0; c < rows; ++c) {
-            for (int k = 0; k < np.value; ++k) os[k] = outs[k] + Z(c) * kLanes;
-            PanelAccumulateAvx512<np.value>(sb[c + 1] - sb[c], off + sb[c], val + sb[c], panels, os, b == 0);
-          }
-        };
         switch (count) {
-          case 4: each(std::integral_constant<int, 4>{}); break;
-          case 3: each(std::integral_constant<int, 3>{}); break;
-          case 2: each(std::integral_constant<int, 2>{}); break;
-          default: each(std::integral_constant<int, 1>{}); break;
+          case 4: PanelAccumulateAvx512<4>(rows, sb, off, val, panels, outs, b == 0); break;
+          case 3: PanelAccumulateAvx512<3>(rows, sb, off, val, panels, outs, b == 0); break;
+          case 2: PanelAccumulateAvx512<2>(rows, sb, off, val, panels, outs, b == 0); break;
+          default: PanelAccumulateAvx512<1>(rows, sb, off, val, panels, outs, b == 0); break;
         }
       } else {
         for (int k = 0; k < count; ++k)
