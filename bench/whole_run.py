@@ -40,6 +40,7 @@ def main():
     ap.add_argument("--data", default=os.path.join(HERE, "..", "..", "shared", "bench", "L"))
     ap.add_argument("--niter", type=int, default=1000)
     ap.add_argument("--threads", default="2")
+    ap.add_argument("--keep", help="copy the results file and tables here")
     args = ap.parse_args()
     work = tempfile.mkdtemp(prefix="kalios-whole-")
     try:
@@ -50,14 +51,22 @@ def main():
             for f in ("B.txt", "W.txt", "E.txt", "meta.json"):
                 shutil.copy(os.path.join(args.data, f), work)
         meta = json.load(open(os.path.join(work, "meta.json")))
-        env = dict(os.environ, OMP_NUM_THREADS=args.threads)
+        # The program takes as many threads as it has processors (the preference
+        # left at 0), whatever OMP_NUM_THREADS says: the processors it may use
+        # set the number of threads.
+        cpus = ",".join(str(i) for i in range(int(args.threads)))
         t0 = time.time()
-        run = subprocess.run(["/usr/bin/time", "-f", "%M", os.path.abspath(args.kalios)], cwd=work, env=env,
+        run = subprocess.run(["taskset", "-c", cpus, "/usr/bin/time", "-f", "%M", os.path.abspath(args.kalios)], cwd=work,
                              input=answers(meta, args.niter).encode(), stdout=subprocess.DEVNULL,
                              stderr=subprocess.PIPE)
         wall = time.time() - t0
         peak_kb = int(run.stderr.decode().strip().splitlines()[-1])
         report = open(os.path.join(work, "benchPrinda.txt"), encoding="latin-1").read()
+        if args.keep:
+            os.makedirs(args.keep, exist_ok=True)
+            for f in ("benchPrinda.txt", "benchStats.tsv", "benchCommunities.tsv"):
+                if os.path.exists(os.path.join(work, f)):
+                    shutil.copy(os.path.join(work, f), args.keep)
         test = float(re.search(r"Elapsed time for the test\(s\): ([0-9.]+) seconds", report).group(1))
         print(f"size {args.size}  permutations {args.niter - 1}  threads {args.threads}")
         print(f"whole run {wall:.2f} s   permutation test {test:.2f} s   rest {wall - test:.2f} s   "

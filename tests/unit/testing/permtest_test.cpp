@@ -343,10 +343,11 @@ TEST(MakeNullModelSetup, SelectionFromTheLastColumnOfASquareU) {
 
 // The faster route of the Mantel mode gives the statistics of the general
 // route to rounding, for the first matrix alone or all matrices randomized,
-// and for the Rd statistic; the second size spans several column panels of
-// the fast kernels with partial ones at the ends.
+// and for the Rd statistic; the larger sizes span several column panels of
+// the fast kernels with partial ones at the ends, the last one two blocks of
+// OTUs and groups of panels that do not fill.
 TEST(PermTest, FastRouteMatchesTheGeneralRoute) {
-  const std::pair<int, int> sizes[] = {{11, 8}, {27, 21}};
+  const std::pair<int, int> sizes[] = {{11, 8}, {27, 21}, {45, 170}};
   for (auto [n, s] : sizes) {
     for (char stat : {'m', 'r'}) {
       for (bool oneMatrix : {false, true}) {
