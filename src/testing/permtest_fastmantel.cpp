@@ -568,12 +568,18 @@ struct UnequalTotals {
   double ubar2;
 };
 
-void GramRowUnequalPlain(int i, int n, const double* gi, const double* diag, const UnequalTotals& u, double* out) {
-  for (int j = i + 1; j < n; ++j) {
+// The plain form for j >= from only.
+void GramRowUnequalFrom(int i, int from, int n, const double* gi, const double* diag, const UnequalTotals& u,
+                        double* out) {
+  for (int j = from; j < n; ++j) {
     const double dw = u.w[i] - u.w[j];
     const double d2 = diag[i] + diag[j] - 2.0 * gi[j] + dw * (2.0 * (u.yp[i] - u.yp[j]) + dw * u.ubar2);
     out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
   }
+}
+
+void GramRowUnequalPlain(int i, int n, const double* gi, const double* diag, const UnequalTotals& u, double* out) {
+  GramRowUnequalFrom(i, i + 1, n, gi, diag, u, out);
 }
 
 __attribute__((target("avx512f"))) void GramRowUnequalAvx512(int i, int n, const double* gi, const double* diag,
@@ -591,11 +597,7 @@ __attribute__((target("avx512f"))) void GramRowUnequalAvx512(int i, int n, const
     const __m512d pos = _mm512_mask_max_pd(zero, 0xFF, d2, zero);
     _mm512_storeu_pd(out + (j - i - 1), _mm512_mask_sqrt_pd(zero, 0xFF, pos));
   }
-  for (; j < n; ++j) {
-    const double dw = u.w[i] - u.w[j];
-    const double d2 = diag[i] + diag[j] - 2.0 * gi[j] + dw * (2.0 * (u.yp[i] - u.yp[j]) + dw * u.ubar2);
-    out[j - i - 1] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
-  }
+  GramRowUnequalFrom(i, j, n, gi, diag, u, out);
 }
 
 // The communities j > i whose squared distance to i, d[j - i - 1]^2, is below
@@ -677,8 +679,8 @@ class FastMantelWorker : public NullWorker {
     Ht_.Resize(sh.Kp.panels * kLanes, kGroup * kLanes);
     Gp_.Resize(n, nPanels_ * kLanes);
     gRow_.assign(Z(nPanels_) * kLanes, 0.0);
-    // Blocks of OTUs whose rows of one panel (kLanes values each) fill at
-    // most kBlockBytes, of equal sizes.
+    // Blocks of OTUs whose rows in a group of kGroup panels (kLanes values
+    // per panel) fill at most kBlockBytes, of equal sizes.
     nBlocks_ = std::max(1, static_cast<int>((Z(s) * kGroup * kLanes * sizeof(double) + kBlockBytes - 1) / kBlockBytes));
     blockRows_ = (s + nBlocks_ - 1) / nBlocks_;
     seg_.assign(Z(nBlocks_) * Z(n) + 1, 0);
@@ -1127,8 +1129,11 @@ class FastMantelWorker : public NullWorker {
   std::vector<const double*> callX_, callY_, liveX_, liveY_;
   std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
-  // The first-level cache holds the block of a panel with room to spare for
-  // the entries and sums streaming past it.
+  // A pass of the Gram products reads kGroup panels at once: four panels
+  // share the reading of each entry's place and weight and still leave
+  // registers for the sums (eight would not). The first-level cache (32 to
+  // 48 kB) holds the block of the group with room to spare for the entries
+  // and sums streaming past it.
   static constexpr std::size_t kBlockBytes = 32 * 1024;
   static constexpr int kGroup = 4;
   int nBlocks_ = 1, blockRows_ = 1;
