@@ -4,14 +4,10 @@
 // hold few of the OTUs), and the Euclidean distances between the rows of X.
 #include <vector>
 
+#include "numlib/sparse_rows.h"
+
 namespace kalios {
 
-// W (n x s) as rows of (OTU, abundance) pairs, only the non-zero abundances.
-struct SparseRows {
-  std::vector<int> start, idx;
-  std::vector<double> val;
-  void From(int n, int s, const double* const* W);
-};
 
 // X[c] = sum over the pairs (i, w) of row c of w * scale[i] * U[i] (k columns).
 void SparseTimesDense(int n, int k, const SparseRows& W, const double* scale, const double* const* U, double** X);

@@ -303,6 +303,25 @@ __attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count,
 }
 
 
+// The last values (from k on) into the sixteen partial sums a and b, then
+// the sums folded in a fixed order; false when a value is missing.
+bool FinishCentreSums(std::size_t k, std::size_t m, const double* c, double* a, double* b, bool missing, double& sum,
+                      double& sq) {
+  const double a0 = c[0];
+  for (int l = 0; k < m; ++k, ++l) {
+    missing = missing || c[k] == kMissingValue;
+    a[l] += c[k] - a0;
+    b[l] += c[k] * c[k];
+  }
+  for (int l = 0; l < 8; ++l) {
+    a[l] += a[l + 8];
+    b[l] += b[l + 8];
+  }
+  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  return !missing;
+}
+
 // Centres the upper triangle already in p.c (row by row).
 // First pass: sum of (v - v0) and of v * v in sixteen partial sums each;
 // false when a value is missing.
@@ -319,18 +338,7 @@ __attribute__((target_clones("avx2", "default"))) bool CentreSumsPlain(std::size
       a[l] += v - a0;
       b[l] += v * v;
     }
-  for (int l = 0; k < m; ++k, ++l) {
-    missing = missing || c[k] == kMissingValue;
-    a[l] += c[k] - a0;
-    b[l] += c[k] * c[k];
-  }
-  for (int l = 0; l < 8; ++l) {
-    a[l] += a[l + 8];
-    b[l] += b[l + 8];
-  }
-  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
-  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
-  return !missing;
+  return FinishCentreSums(k, m, c, a, b, missing, sum, sq);
 }
 
 __attribute__((target("avx512f"))) bool CentreSumsAvx512(std::size_t m, const double* c, double& sum, double& sq) {
@@ -352,19 +360,7 @@ __attribute__((target("avx512f"))) bool CentreSumsAvx512(std::size_t m, const do
   _mm512_storeu_pd(a + 8, s1);
   _mm512_storeu_pd(b, q0);
   _mm512_storeu_pd(b + 8, q1);
-  bool missing = bad != 0;
-  for (int l = 0; k < m; ++k, ++l) {
-    missing = missing || c[k] == kMissingValue;
-    a[l] += c[k] - a0;
-    b[l] += c[k] * c[k];
-  }
-  for (int l = 0; l < 8; ++l) {
-    a[l] += a[l + 8];
-    b[l] += b[l + 8];
-  }
-  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
-  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
-  return !missing;
+  return FinishCentreSums(k, m, c, a, b, bad != 0, sum, sq);
 }
 
 void Centre(Packed& p) {
@@ -609,21 +605,6 @@ double MantelFromDot(double sxy, const Packed& a, const Packed& b) {
 
 double PackedMantel(const Packed& a, const Packed& b) {
   return MantelFromDot(Dot16(a.c.size(), a.c.data(), b.c.data()), a, b);
-}
-
-void Sparse(int n, int s, const double* const* W, std::vector<int>& start, std::vector<int>& idx,
-            std::vector<double>& val) {
-  start.assign(static_cast<std::size_t>(n) + 1, 0);
-  idx.clear();
-  val.clear();
-  for (int c = 0; c < n; ++c) {
-    for (int i = 0; i < s; ++i)
-      if (W[c][i] != 0.0) {
-        idx.push_back(i);
-        val.push_back(W[c][i]);
-      }
-    start[static_cast<std::size_t>(c) + 1] = static_cast<int>(idx.size());
-  }
 }
 
 RaoRowFn RaoRowKernel(bool wideRow) { return HasAvx512() && wideRow ? RaoRowAvx512 : RaoRowPlain; }

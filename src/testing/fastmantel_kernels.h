@@ -113,11 +113,6 @@ double MantelFromDot(double sxy, const Packed& a, const Packed& b);
 // The same from the packed values themselves.
 double PackedMantel(const Packed& a, const Packed& b);
 
-// W's non-zero values community by community: row c's in [start[c],
-// start[c + 1]) of idx (0-based column) and val.
-void Sparse(int n, int s, const double* const* W, std::vector<int>& start, std::vector<int>& idx,
-            std::vector<double>& val);
-
 // The Rao kernels of the processor (RaoRowPlain and RaoTailPlain, or their
 // 512-bit forms; the row's gathers take 32-bit places, so wideRow says
 // whether the pair differences allow them).

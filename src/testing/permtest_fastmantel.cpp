@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "measures/resemblance.h"
+#include "numlib/sparse_rows.h"
 #include "measures/smoothing.h"
 #include "measures/transform.h"
 #include "testing/fastmantel_kernels.h"
@@ -569,8 +571,15 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
       if (input.sqrtDissimOpt_RaoTraits) d = d > 0.0 ? std::sqrt(d) : 0.0;
       delta[Z(a) * Z(s) + Z(b)] = delta[Z(b) * Z(s) + Z(a)] = d;
     }
-  Sparse(n, s, input.W, wStart, wIdx, wVal);
-  Sparse(n, s, input.Wadj, aStart, aIdx, aVal);
+  SparseRows rows;
+  rows.From(n, s, input.W);
+  wStart = std::move(rows.start);
+  wIdx = std::move(rows.idx);
+  wVal = std::move(rows.val);
+  rows.From(n, s, input.Wadj);
+  aStart = std::move(rows.start);
+  aIdx = std::move(rows.idx);
+  aVal = std::move(rows.val);
   wSum.assign(Z(n), 0.0);
   for (int c = 0; c < n; ++c) {
     for (int t = wStart[Z(c)]; t < wStart[Z(c) + 1]; ++t) wSum[Z(c)] += wVal[Z(t)];
