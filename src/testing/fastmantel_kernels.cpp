@@ -32,67 +32,7 @@ __attribute__((target_clones("avx2", "default"))) void PanelCombinePlain(int cnt
   for (int l = 0; l < kLanes; ++l) out[l] = (a[0][l] + a[1][l]) + (a[2][l] + a[3][l]);
 }
 
-__attribute__((target("avx512f"))) void PanelCombineAvx512(int cnt, const int* off, const double* vals,
-                                                           const double* panel, double* out) {
-  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
-  int t = 0;
-  for (; t + 4 <= cnt; t += 4) {
-    a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
-    a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
-    a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
-    a3 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 3]), _mm512_load_pd(panel + off[t + 3]), a3);
-  }
-  if (t < cnt) a0 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t]), _mm512_load_pd(panel + off[t]), a0);
-  if (t + 1 < cnt) a1 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 1]), _mm512_load_pd(panel + off[t + 1]), a1);
-  if (t + 2 < cnt) a2 = _mm512_fmadd_pd(_mm512_set1_pd(vals[t + 2]), _mm512_load_pd(panel + off[t + 2]), a2);
-  _mm512_storeu_pd(out, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
-}
-
-// The same for two panels at once (the same rows of each): the places and
-// weights are read once for both.
-void PanelCombine2Plain(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
-                        double* outA, double* outB) {
-  PanelCombinePlain(cnt, off, vals, panelA, outA);
-  PanelCombinePlain(cnt, off, vals, panelB, outB);
-}
-
-__attribute__((target("avx512f"))) void PanelCombine2Avx512(int cnt, const int* off, const double* vals,
-                                                            const double* panelA, const double* panelB, double* outA,
-                                                            double* outB) {
-  __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-  int t = 0;
-  for (; t + 4 <= cnt; t += 4) {
-    const __m512d v0 = _mm512_set1_pd(vals[t]), v1 = _mm512_set1_pd(vals[t + 1]);
-    const __m512d v2 = _mm512_set1_pd(vals[t + 2]), v3 = _mm512_set1_pd(vals[t + 3]);
-    const int o0 = off[t], o1 = off[t + 1], o2 = off[t + 2], o3 = off[t + 3];
-    a0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelA + o0), a0);
-    b0 = _mm512_fmadd_pd(v0, _mm512_load_pd(panelB + o0), b0);
-    a1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelA + o1), a1);
-    b1 = _mm512_fmadd_pd(v1, _mm512_load_pd(panelB + o1), b1);
-    a2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelA + o2), a2);
-    b2 = _mm512_fmadd_pd(v2, _mm512_load_pd(panelB + o2), b2);
-    a3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelA + o3), a3);
-    b3 = _mm512_fmadd_pd(v3, _mm512_load_pd(panelB + o3), b3);
-  }
-  for (int u = 0; t < cnt; ++t, ++u) {
-    const __m512d v = _mm512_set1_pd(vals[t]);
-    const __m512d ra = _mm512_load_pd(panelA + off[t]), rb = _mm512_load_pd(panelB + off[t]);
-    if (u == 0) {
-      a0 = _mm512_fmadd_pd(v, ra, a0);
-      b0 = _mm512_fmadd_pd(v, rb, b0);
-    } else if (u == 1) {
-      a1 = _mm512_fmadd_pd(v, ra, a1);
-      b1 = _mm512_fmadd_pd(v, rb, b1);
-    } else {
-      a2 = _mm512_fmadd_pd(v, ra, a2);
-      b2 = _mm512_fmadd_pd(v, rb, b2);
-    }
-  }
-  _mm512_storeu_pd(outA, _mm512_add_pd(_mm512_add_pd(a0, a1), _mm512_add_pd(a2, a3)));
-  _mm512_storeu_pd(outB, _mm512_add_pd(_mm512_add_pd(b0, b1), _mm512_add_pd(b2, b3)));
-}
-
-// For each row c < rows: outs[k] + c kLanes += the sum PanelCombine forms
+// For each row c < rows: outs[k] + c kLanes += the sum PanelCombinePlain forms
 // from panels[k] over c's entries [seg[c], seg[c + 1]) of off and vals, for
 // k < NP (= it when first). The places and weights are read once for the NP
 // panels, and one call takes every row so that the sums of a short list of
@@ -149,25 +89,12 @@ void PanelAccumulatePlain(int cnt, const int* off, const double* vals, const dou
   for (int l = 0; l < kLanes; ++l) out[l] = first ? sum[l] : out[l] + sum[l];
 }
 
-using PanelCombineFn = void (*)(int, const int*, const double*, const double*, double*);
-
 bool HasAvx512() {
   static const bool yes = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") != 0;
   }();
   return yes;
-}
-
-void PanelCombine(int cnt, const int* off, const double* vals, const double* panel, double* out) {
-  static const PanelCombineFn fn = HasAvx512() ? PanelCombineAvx512 : PanelCombinePlain;
-  fn(cnt, off, vals, panel, out);
-}
-
-void PanelCombine2(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
-                   double* outA, double* outB) {
-  static const auto fn = HasAvx512() ? PanelCombine2Avx512 : PanelCombine2Plain;
-  fn(cnt, off, vals, panelA, panelB, outA, outB);
 }
 
 // The Rao entropies of kLanes permutations at once, one lane each; every lane

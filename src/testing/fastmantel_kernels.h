@@ -16,19 +16,6 @@ inline std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 bool HasAvx512();
 
-// out[0 .. kLanes) = sum over t < cnt of vals[t] * panel[off[t] .. off[t] +
-// kLanes), off being row x kLanes. The terms go to four partial sums by t
-// modulo 4 (one running sum would wait on every addition), added as (0 + 1) +
-// (2 + 3). With 512-bit vectors the kernels use fused multiply-adds: the
-// result then differs in the last bits from the plain form, but never with the
-// number of threads.
-void PanelCombine(int cnt, const int* off, const double* vals, const double* panel, double* out);
-
-// The same for two panels at once (the same rows of each): the places and
-// weights are read once for both.
-void PanelCombine2(int cnt, const int* off, const double* vals, const double* panelA, const double* panelB,
-                   double* outA, double* outB);
-
 // Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
 // partial sums, in a fixed order for a given m.
 double Dot16(std::size_t m, const double* x, const double* y);
@@ -125,8 +112,13 @@ RaoRowFn RaoRowKernel(bool wideRow);
 RaoTailFn RaoTailKernel();
 
 // For k < count (at most 4) and each row c < rows: outs[k] + c kLanes += the
-// sum over c's entries [seg[c], seg[c + 1]) of off and vals of the weight
-// times the panel row at the place (= it when first).
+// sum over c's entries t in [seg[c], seg[c + 1]) of vals[t] times the kLanes
+// values of panels[k] at off[t] (a row's place: row x kLanes), = it when
+// first; outs 64-byte aligned. The terms go to four partial sums by t modulo
+// 4 (one running sum would wait on every addition), added as (0 + 1) +
+// (2 + 3). With 512-bit vectors the kernel uses fused multiply-adds: the
+// result then differs in the last bits from the plain form, but never with the
+// number of threads or the number of panels taken together.
 void PanelAccumulate(int count, int rows, const int* seg, const int* off, const double* vals,
                      const double* const* panels, double* const* outs, bool first);
 

@@ -54,7 +54,7 @@ class FastMantelWorker : public NullWorker {
     nearJ_.resize(Z(n));
     yProj_.assign(Z(n), 0.0);
     tt_.resize(Z(n) * Z(in.nch));
-    tz_.resize(Z(sh.Bp.panels) * kLanes);
+    tz_.Resize(1, in.nch);
     offA_.resize(sh.aIdx.size());
     pb_.resize(Z(s) * kLanes);
     buf_.Resize(s, kLanes);
@@ -146,17 +146,21 @@ class FastMantelWorker : public NullWorker {
     for (std::size_t t = 0; t < offA_.size(); ++t) offA_[t] = (perm[sh_.aIdx[t]] - 1) * kLanes;
     const int* as = sh_.aStart.data();
     const double* av = sh_.aVal.data();
+    const double* ps[kGroup];
+    double* os[kGroup];
     for (int c = 0; c < n; ++c) {
       double* z = nul_.T[c];
       std::fill(z, z + nul_.T.cols(), 0.0);
-      const int cnt = as[c + 1] - as[c];
-      int p = 0;
-      for (; p + 2 <= sh_.Bp.panels; p += 2)
-        PanelCombine2(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), sh_.Bp.Panel(p + 1),
-                      tz_.data() + p * kLanes, tz_.data() + (p + 1) * kLanes);
-      for (; p < sh_.Bp.panels; ++p)
-        PanelCombine(cnt, offA_.data() + as[c], av + as[c], sh_.Bp.Panel(p), tz_.data() + p * kLanes);
-      for (int j = 0; j < nch; ++j) z[j] = in.chSelect && in.chSelect[j] != 1 ? 0.0 : tz_[Z(j)];
+      for (int p = 0; p < sh_.Bp.panels; p += kGroup) {
+        const int cnt = std::min(kGroup, sh_.Bp.panels - p);
+        for (int k = 0; k < cnt; ++k) {
+          ps[k] = sh_.Bp.Panel(p + k);
+          os[k] = tz_.Panel(p + k);
+        }
+        PanelAccumulate(cnt, 1, as + c, offA_.data(), av, ps, os, true);
+      }
+      const double* t = tz_.Panel(0);
+      for (int j = 0; j < nch; ++j) z[j] = in.chSelect && in.chSelect[j] != 1 ? 0.0 : t[j];
     }
     NormalizeColsMV(n, nch, nul_.T, nul_.T);
     // The resemblances that only enter Mantel statistics are packed directly.
@@ -494,7 +498,8 @@ class FastMantelWorker : public NullWorker {
   std::vector<int> xDone_;   // per community: its row of xRow_ is formed
   std::vector<int> nearJ_;   // the communities close to the one at hand
   Panels Ht_;
-  std::vector<double> diag_, yProj_, qb_, tt_, tz_;
+  std::vector<double> diag_, yProj_, qb_, tt_;
+  Panels tz_;  // one community's T, by panels
   std::vector<int> offA_, pb_;
   Panels buf_;  // one row of the Rao pair differences, kLanes per pair
   std::array<double, kNumFunctionalStats> r_{};
@@ -559,8 +564,17 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
   std::vector<int> dense(Z(k));
   for (int t = 0; t < k; ++t) dense[Z(t)] = t * kLanes;
   Kp.Resize(s, s);
-  for (int p = 0; p < Kp.panels; ++p)
-    for (int a = 0; a < s; ++a) PanelCombine(k, dense.data(), Uc[a], Ut.Panel(p), Kp.Panel(p) + Z(a) * kLanes);
+  const int whole[2] = {0, k};
+  const double* ps[4];
+  double* os[4];
+  for (int p = 0; p < Kp.panels; p += 4) {
+    const int cnt = std::min(4, Kp.panels - p);
+    for (int q = 0; q < cnt; ++q) ps[q] = Ut.Panel(p + q);
+    for (int a = 0; a < s; ++a) {
+      for (int q = 0; q < cnt; ++q) os[q] = Kp.Panel(p + q) + Z(a) * kLanes;
+      PanelAccumulate(cnt, 1, whole, dense.data(), Uc[a], ps, os, true);
+    }
+  }
   Bp.Resize(s, input.nch);
   for (int a = 0; a < s; ++a)
     for (int j = 0; j < input.nch; ++j) Bp.Panel(j / kLanes)[Z(a) * kLanes + Z(j % kLanes)] = input.B[a][j];
