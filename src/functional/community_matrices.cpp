@@ -138,11 +138,9 @@ void BuildTraitSimilarity(const DataSet& ds, const Preferences& prefs, ScalingUp
   st.Bprime.Resize(s, p);
   for (int i = 0; i < s; ++i)
     for (int k = 0; k < p; ++k) st.Bprime[i][k] = st.chSelect[U(k)] ? ds.csm_Float[i][k] : 0.0;
-  st.partials = Array3<double>(s, s, p);
-  gower_similarityPartial(p, ds.csm_Float, s, st.partials, ds.chtype.data(), ds.chrange.data(),
-                          ds.weight.data(), prefs.countDoubleAbsence);
   st.S.Resize(s, s);
-  gower_similarityAverage(p, s, st.partials, st.S, ds.weight.data());
+  gower_similarity(p, ds.csm_Float, s, st.S, ds.chtype.data(), ds.chrange.data(), ds.weight.data(),
+                   prefs.countDoubleAbsence);
 }
 
 std::vector<int> GroupFlags(int s, int k, const int* partition, const int* weight_OTUs) {

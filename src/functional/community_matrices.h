@@ -61,7 +61,6 @@ struct ScalingUpState {
   // Traits and types.
   std::vector<int> chSelect;      // p, 1 for a selected trait
   Matrix<double> Bprime;          // s x p, unselected columns zeroed
-  Array3<double> partials;        // s x s x p
   Matrix<double> S;               // s x s
   std::vector<int> typeFlags;     // per type column: 1 when it holds a selected OTU
   Matrix<double> U, Ucrisp;       // s x k

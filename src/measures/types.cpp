@@ -136,6 +136,32 @@ void gower_similarityAverage(int p, int n, const Array3<double>& P, double** S, 
   AverageGower(p, n, P, S, [&](int k) { return select[k] == 1 ? 1.0 : 0.0; });
 }
 
+void gower_similarity(int p, const double* const* B, int n, double** S, const int* types, const double* ranges,
+                      const double* weights, int countDoubleAbsence) {
+  std::vector<double> x(static_cast<std::size_t>(std::max(n, 0)));
+  Matrix<double> partial(n, n), den(n, n);
+  for (int i = 0; i < n; ++i) std::fill(S[i], S[i] + n, 0.0);
+  for (int k = 0; k < p; ++k) {
+    const double w = weights ? weights[k] : 1.0;
+    if (!(w > 0)) continue;  // a trait without positive weight takes no part in the average
+    for (int i = 0; i < n; ++i) x[i] = B[i][k];
+    GowerMVPartial_dAbsences(n, types[k], x.data(), partial, ranges ? ranges[k] : 0.0, w, countDoubleAbsence);
+    for (int i = 0; i < n; ++i) {
+      const double* part = partial[i];
+      double* num = S[i];
+      double* sum = den[i];
+      for (int j = 0; j < n; ++j) {
+        if (part[j] == kMissingValue) continue;
+        num[j] += part[j];
+        sum[j] += w;
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) S[i][j] = den[i][j] > 0 ? S[i][j] / den[i][j] : kMissingValue;
+  for (int i = 0; i < n; ++i) S[i][i] = 1.0;
+}
+
 void NominalReseNonHier(int n, int p, const double* const* X, double** D, int reseOpt) {
   switch (reseOpt) {
     case 6:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <mutex>
 #include <vector>
 
 #include "numlib/linalg.h"
@@ -23,7 +24,11 @@ std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 class OneBlasThread {
  public:
+  // Decompositions may run side by side: the first guard in saves the
+  // setting and sets one thread, the last one out restores it.
   OneBlasThread() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (active_++ > 0) return;
     using Get = int (*)();
     auto get = reinterpret_cast<Get>(dlsym(RTLD_DEFAULT, "openblas_get_num_threads"));
     set_ = reinterpret_cast<Set>(dlsym(RTLD_DEFAULT, "openblas_set_num_threads"));
@@ -35,15 +40,18 @@ class OneBlasThread {
     set_(1);
   }
   ~OneBlasThread() {
-    if (set_ != nullptr) set_(saved_);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (--active_ == 0 && set_ != nullptr) set_(saved_);
   }
   OneBlasThread(const OneBlasThread&) = delete;
   OneBlasThread& operator=(const OneBlasThread&) = delete;
 
  private:
   using Set = void (*)(int);
-  Set set_ = nullptr;
-  int saved_ = 1;
+  static inline std::mutex mutex_;
+  static inline int active_ = 0;
+  static inline Set set_ = nullptr;
+  static inline int saved_ = 1;
 };
 
 // The LAPACK route; false when a routine reports failure (nothing usable).

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -22,16 +23,25 @@ namespace {
 // GSL reports errors through a process-wide handler whose default aborts the
 // process. The program switches it off at start-up; the guard makes these
 // routines safe whoever calls them (unit tests, tools) and restores the
-// caller's handler.
+// caller's handler. Decompositions may run on several threads at once: the
+// first guard in switches the handler off, the last one out restores it.
 class GslHandlerOff {
  public:
-  GslHandlerOff() : old_(gsl_set_error_handler_off()) {}
-  ~GslHandlerOff() { gsl_set_error_handler(old_); }
+  GslHandlerOff() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (active_++ == 0) old_ = gsl_set_error_handler_off();
+  }
+  ~GslHandlerOff() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (--active_ == 0) gsl_set_error_handler(old_);
+  }
   GslHandlerOff(const GslHandlerOff&) = delete;
   GslHandlerOff& operator=(const GslHandlerOff&) = delete;
 
  private:
-  gsl_error_handler_t* old_;
+  static inline std::mutex mutex_;
+  static inline int active_ = 0;
+  static inline gsl_error_handler_t* old_ = nullptr;
 };
 
 struct GslMatrixFree {

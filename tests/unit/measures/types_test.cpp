@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,21 @@ TEST(GowerSimilarity, PartialsAndAverageMatchReferenceS) {
     gower_similarityAverage(set.traits, set.otus, P, S2, select.data());
     EXPECT_TRUE(MatricesClose(S, S2, 0, 0));
     EXPECT_TRUE(MatricesClose(B, original, 0, 0));  // ordinal traits ranked on a copy
+
+    // Streamed, trait by trait, without the partials: the same bits, also with
+    // weights that are fractional, zero, negative or not a number.
+    std::vector<std::vector<double>> weightSets = {weights, weights};
+    for (int k = 0; k < set.traits; ++k) weightSets[1][static_cast<size_t>(k)] = 0.25 + 0.5 * k;
+    weightSets[1][1] = 0.0;
+    weightSets[1][2] = -1.0;
+    weightSets[1][3] = std::nan("");
+    for (const auto& w : weightSets) {
+      gower_similarityPartial(set.traits, B, set.otus, P, set.types.data(), ranges.data(), w.data(), 1);
+      gower_similarityAverage(set.traits, set.otus, P, S, w.data());
+      Matrix<double> streamed(set.otus, set.otus);
+      gower_similarity(set.traits, B, set.otus, streamed, set.types.data(), ranges.data(), w.data(), 1);
+      EXPECT_TRUE(MatricesClose(S, streamed, 0, 0));
+    }
   }
 }
 
@@ -57,6 +73,9 @@ TEST(GowerSimilarity, DoubleAbsencesMissingValuesAndWeights) {
   EXPECT_EQ(P[0][1][0], -999.0);
   // No comparable trait for 0-1: -999; a double absence is still identical to itself.
   EXPECT_TRUE(MatricesClose(S, test::FromRows({{1, -999, 0}, {-999, 1, 0}, {0, 0, 1}}), 0, 0));
+  Matrix<double> streamed(3, 3);
+  gower_similarity(2, B, 3, streamed, types, nullptr, nullptr, 0);
+  EXPECT_TRUE(MatricesClose(S, streamed, 0, 0));
 
   // Weights scale the partials; a zero-weight trait drops out of the average.
   Matrix<double> C = test::FromRows({{0, 1}, {4, 2}});
