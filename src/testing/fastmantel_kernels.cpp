@@ -161,47 +161,62 @@ __attribute__((target("avx512f"))) void RaoTailAvx512(int cnt, const int* idx, c
 // Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
 // partial sums, so that the additions do not wait on one another; a fixed
 // order for a given m.
-__attribute__((target_clones("avx2", "default"))) double Dot16Plain(std::size_t m, const double* x, const double* y) {
-  double a[16] = {};
-  std::size_t k = 0;
-  for (; k + 16 <= m; k += 16)
-    for (int l = 0; l < 16; ++l) a[l] += x[k + Z(l)] * (y ? y[k + Z(l)] : 1.0);
-  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
+namespace {
+
+// Value k of a packed vector as its statistics read it.
+inline double CentredAt(const Packed& p, std::size_t k) { return (p.c[k] - p.lead) - p.mean; }
+
+__attribute__((target("avx512f"))) inline __m512d CentredLoad(const double* c, __m512d lead, __m512d mean) {
+  return _mm512_sub_pd(_mm512_sub_pd(_mm512_loadu_pd(c), lead), mean);
+}
+
+// The sixteen partial sums folded in a fixed order.
+double Fold16(const double* a) {
   double b[8];
   for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
   return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
 }
 
-__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const double* x, const double* y) {
+__attribute__((target_clones("avx2", "default"))) double Dot16Plain(std::size_t m, const Packed& x, const Packed& y) {
+  double a[16] = {};
+  std::size_t k = 0;
+  for (; k + 16 <= m; k += 16)
+    for (int l = 0; l < 16; ++l) a[l] += CentredAt(x, k + Z(l)) * CentredAt(y, k + Z(l));
+  for (int l = 0; k < m; ++k, ++l) a[l] += CentredAt(x, k) * CentredAt(y, k);
+  return Fold16(a);
+}
+
+__attribute__((target("avx512f"))) double Dot16Avx512(std::size_t m, const Packed& x, const Packed& y) {
+  const __m512d xl = _mm512_set1_pd(x.lead), xm = _mm512_set1_pd(x.mean);
+  const __m512d yl = _mm512_set1_pd(y.lead), ym = _mm512_set1_pd(y.mean);
+  const double* xc = x.c.data();
+  const double* yc = y.c.data();
   __m512d a0 = _mm512_setzero_pd(), a1 = a0;
-  const __m512d one = _mm512_set1_pd(1.0);
   std::size_t k = 0;
   for (; k + 16 <= m; k += 16) {
-    a0 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k), y ? _mm512_loadu_pd(y + k) : one, a0);
-    a1 = _mm512_fmadd_pd(_mm512_loadu_pd(x + k + 8), y ? _mm512_loadu_pd(y + k + 8) : one, a1);
+    a0 = _mm512_fmadd_pd(CentredLoad(xc + k, xl, xm), CentredLoad(yc + k, yl, ym), a0);
+    a1 = _mm512_fmadd_pd(CentredLoad(xc + k + 8, xl, xm), CentredLoad(yc + k + 8, yl, ym), a1);
   }
   double a[16];
   _mm512_storeu_pd(a, a0);
   _mm512_storeu_pd(a + 8, a1);
-  for (int l = 0; k < m; ++k, ++l) a[l] += x[k] * (y ? y[k] : 1.0);
-  double b[8];
-  for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
-  return ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  for (int l = 0; k < m; ++k, ++l) a[l] += CentredAt(x, k) * CentredAt(y, k);
+  return Fold16(a);
 }
 
-double Dot16(std::size_t m, const double* x, const double* y) {
+}  // namespace
+
+double Dot16(std::size_t m, const Packed& x, const Packed& y) {
   static const auto fn = HasAvx512() ? Dot16Avx512 : Dot16Plain;
   return fn(m, x, y);
 }
 
-// out[k] = Dot16(m, x[k], y[k]) for k < count, the same sums in the same
-// order, over blocks of the vectors that stay in the cache for every pair.
-void MultiDotPlain(std::size_t m, int count, const double* const* x, const double* const* y, double* out) {
-  for (int k = 0; k < count; ++k) out[k] = Dot16Plain(m, x[k], y[k]);
+void MultiDotPlain(std::size_t m, int count, const Packed* const* x, const Packed* const* y, double* out) {
+  for (int k = 0; k < count; ++k) out[k] = Dot16Plain(m, *x[k], *y[k]);
 }
 
-__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const double* const* x,
-                                                       const double* const* y, double* out) {
+__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const Packed* const* x,
+                                                       const Packed* const* y, double* out) {
   constexpr std::size_t kBlock = 512;
   const std::size_t whole = m - m % 16;
   thread_local std::vector<double> acc;
@@ -209,12 +224,16 @@ __attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count,
   for (std::size_t k0 = 0; k0 < whole; k0 += kBlock) {
     const std::size_t k1 = std::min(whole, k0 + kBlock);
     for (int q = 0; q < count; ++q) {
-      const double *xq = x[q], *yq = y[q];
+      const Packed& xp = *x[q];
+      const Packed& yp = *y[q];
+      const __m512d xl = _mm512_set1_pd(xp.lead), xm = _mm512_set1_pd(xp.mean);
+      const __m512d yl = _mm512_set1_pd(yp.lead), ym = _mm512_set1_pd(yp.mean);
+      const double *xq = xp.c.data(), *yq = yp.c.data();
       double* aq = acc.data() + Z(q) * 16;
       __m512d a0 = _mm512_loadu_pd(aq), a1 = _mm512_loadu_pd(aq + 8);
       for (std::size_t k = k0; k < k1; k += 16) {
-        a0 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k), _mm512_loadu_pd(yq + k), a0);
-        a1 = _mm512_fmadd_pd(_mm512_loadu_pd(xq + k + 8), _mm512_loadu_pd(yq + k + 8), a1);
+        a0 = _mm512_fmadd_pd(CentredLoad(xq + k, xl, xm), CentredLoad(yq + k, yl, ym), a0);
+        a1 = _mm512_fmadd_pd(CentredLoad(xq + k + 8, xl, xm), CentredLoad(yq + k + 8, yl, ym), a1);
       }
       _mm512_storeu_pd(aq, a0);
       _mm512_storeu_pd(aq + 8, a1);
@@ -222,13 +241,10 @@ __attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count,
   }
   for (int q = 0; q < count; ++q) {
     double* a = acc.data() + Z(q) * 16;
-    for (std::size_t k = whole, l = 0; k < m; ++k, ++l) a[l] += x[q][k] * y[q][k];
-    double b[8];
-    for (int l = 0; l < 8; ++l) b[l] = a[l] + a[l + 8];
-    out[q] = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+    for (std::size_t k = whole, l = 0; k < m; ++k, ++l) a[l] += CentredAt(*x[q], k) * CentredAt(*y[q], k);
+    out[q] = Fold16(a);
   }
 }
-
 
 // The last values (from k on) into the sixteen partial sums a and b, then
 // the sums folded in a fixed order; false when a value is missing.
@@ -240,12 +256,8 @@ bool FinishCentreSums(std::size_t k, std::size_t m, const double* c, double* a, 
     a[l] += c[k] - a0;
     b[l] += c[k] * c[k];
   }
-  for (int l = 0; l < 8; ++l) {
-    a[l] += a[l + 8];
-    b[l] += b[l + 8];
-  }
-  sum = ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
-  sq = ((b[0] + b[1]) + (b[2] + b[3])) + ((b[4] + b[5]) + (b[6] + b[7]));
+  sum = Fold16(a);
+  sq = Fold16(b);
   return !missing;
 }
 
@@ -299,9 +311,9 @@ void Centre(Packed& p) {
   // The values less the first one, for the precision of the mean.
   double sum = 0.0;
   if (!sums(m, c, sum, p.raw)) return;  // pairs left out: the general statistic decides
-  const double a0 = c[0], ma = sum / static_cast<double>(m);
-  for (std::size_t k = 0; k < m; ++k) c[k] = c[k] - a0 - ma;
-  p.ss = Dot16(m, c, c);
+  p.lead = c[0];
+  p.mean = sum / static_cast<double>(m);
+  p.ss = Dot16(m, p, p);
   p.ok = true;
 }
 
@@ -531,7 +543,7 @@ double MantelFromDot(double sxy, const Packed& a, const Packed& b) {
 }
 
 double PackedMantel(const Packed& a, const Packed& b) {
-  return MantelFromDot(Dot16(a.c.size(), a.c.data(), b.c.data()), a, b);
+  return MantelFromDot(Dot16(a.c.size(), a, b), a, b);
 }
 
 RaoRowFn RaoRowKernel(bool wideRow) { return HasAvx512() && wideRow ? RaoRowAvx512 : RaoRowPlain; }

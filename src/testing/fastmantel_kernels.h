@@ -16,29 +16,34 @@ inline std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 bool HasAvx512();
 
-// Sums over k < m of x[k] * y[k] (y = null: of x[k]) in sixteen interleaved
-// partial sums, in a fixed order for a given m.
-double Dot16(std::size_t m, const double* x, const double* y);
-
-// out[k] = Dot16(m, x[k], y[k]) for k < count, the same sums in the same
-// order, over blocks of the vectors that stay in the cache for every pair.
-void MultiDotPlain(std::size_t m, int count, const double* const* x, const double* const* y, double* out);
-
-__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const double* const* x,
-                                                       const double* const* y, double* out);
-
-// The strict upper triangle of a resemblance matrix, row by row, centred as
-// the Mantel statistic centres it, with its sum of squares: the statistic of
-// two packed matrices is then one dot product.
+// The strict upper triangle of a resemblance matrix, row by row, with what
+// centres it as the Mantel statistic does: value k is read as
+// (c[k] - lead) - mean, so the statistic of two packed matrices is one dot
+// product. The values themselves are not rewritten: at thousands of
+// communities each triangle is megabytes, and a pass that only subtracts
+// would cost as much as the dot product.
 struct Packed {
   const double* const* D = nullptr;
   std::vector<double> c;
+  double lead = 0.0, mean = 0.0;
   double ss = 0.0, raw = 0.0;
   bool ok = false;
 };
 
-// Centres the values in p.c and takes their sum of squares; p.ok is false
-// when a value is missing (the general statistic then decides).
+// Sums over k < m of the centred values of x times those of y, in sixteen
+// interleaved partial sums, in a fixed order for a given m.
+double Dot16(std::size_t m, const Packed& x, const Packed& y);
+
+// out[k] = Dot16(m, *x[k], *y[k]) for k < count, the same sums in the same
+// order, over blocks of the vectors that stay in the cache for every pair.
+void MultiDotPlain(std::size_t m, int count, const Packed* const* x, const Packed* const* y, double* out);
+
+__attribute__((target("avx512f"))) void MultiDotAvx512(std::size_t m, int count, const Packed* const* x,
+                                                       const Packed* const* y, double* out);
+
+// Finds what centres the values in p.c and takes the sum of squares of the
+// centred values; p.ok is false when a value is missing (the general
+// statistic then decides).
 void Centre(Packed& p);
 
 inline std::size_t Pairs(int n) { return n > 1 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n - 1) / 2 : 0; }

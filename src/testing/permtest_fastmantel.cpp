@@ -242,8 +242,8 @@ class FastMantelWorker : public NullWorker {
       for (std::size_t k = 0; k < callA_.size(); ++k) {
         const Packed* pa = Find(callA_[k]);
         const Packed* pb = Find(callB_[k]);
-        callX_[k] = pa && pb ? pa->c.data() : nullptr;
-        callY_[k] = pa && pb ? pb->c.data() : nullptr;
+        callX_[k] = pa && pb ? pa : nullptr;
+        callY_[k] = pa && pb ? pb : nullptr;
       }
       int live = 0;
       for (std::size_t k = 0; k < callA_.size(); ++k)
@@ -480,7 +480,7 @@ class FastMantelWorker : public NullWorker {
   // The Mantel statistics the correlations ask for (their matrices), and per
   // permutation their packed values (null when not packed) and dot products.
   std::vector<const double*const*> callA_, callB_;
-  std::vector<const double*> callX_, callY_, liveX_, liveY_;
+  std::vector<const Packed*> callX_, callY_, liveX_, liveY_;
   std::vector<double> dots_, liveDots_;
   FunctionalPhyl_Stats_Lib_Input nul_;
   // A pass of the Gram products reads kGroup panels at once: four panels
