@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <vector>
 
+#include "measures/sparse_product_kernel.h"
 #include "numlib/matrix.h"
+#include "numlib/sparse_rows.h"
 
 namespace kalios {
 namespace {
@@ -110,6 +112,70 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
   }
 }
 
+// With every value of B present and many columns (X = W U when every OTU is
+// its own type), the product is formed blocked for the cache, with the same
+// terms added in the same order as the row loop: term (k, j) is
+// (scale_k * a_k) * B[k][j], and a zero column multiplier, which the row loop
+// applies as ((scale_k * 0) * a_k) * B[k][j], becomes 0 * B[k][j] in a copy of
+// B. False, with nothing done, where that rewriting would not give the same
+// bits (a multiplier other than 0 or 1, a term factor that is not finite) or
+// the processor lacks the vectors; the row loop then does the work.
+bool BlockedProduct(int n, int m, int p, const double* const* A, const double* const* B, double** Z,
+                    const int* select, const Multipliers& mult) {
+  constexpr int kFewColumns = 32;  // below this the row loop is as fast
+  if (p < kFewColumns || !BlockedSparseProductAvailable()) return false;
+  SparseRows terms;
+  terms.start.assign(1, 0);
+  std::vector<char> anyNonZero(static_cast<std::size_t>(n), 0), anyPresent(static_cast<std::size_t>(n), 0);
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < m; ++k) {
+      const double ak = A[i][k];
+      if (!IsPresent(ak)) continue;
+      anyPresent[static_cast<std::size_t>(i)] = 1;
+      if (ak == 0.0) continue;
+      anyNonZero[static_cast<std::size_t>(i)] = 1;
+      const double f = mult.scale[static_cast<std::size_t>(k)] * ak;
+      if (!std::isfinite(f)) return false;
+      terms.idx.push_back(k);
+      terms.val.push_back(f);
+    }
+    terms.start.push_back(static_cast<int>(terms.idx.size()));
+  }
+  bool anyColumnRule = false;
+  for (int k = 0; k < m; ++k) anyColumnRule = anyColumnRule || mult.col[static_cast<std::size_t>(k)] != nullptr;
+  Matrix<double> masked;
+  const double* const* M = B;
+  if (anyColumnRule) {
+    masked.Resize(m, p);
+    for (int k = 0; k < m; ++k) {
+      const double* col = mult.col[static_cast<std::size_t>(k)];
+      for (int j = 0; j < p; ++j) {
+        if (col == nullptr || col[j] == 1.0) {
+          masked[k][j] = B[k][j];
+        } else if (col[j] == 0.0) {
+          masked[k][j] = 0.0 * B[k][j];
+        } else {
+          return false;
+        }
+      }
+    }
+    M = masked;
+  }
+  BlockedSparseProduct(n, p, terms, M, Z);
+  for (int i = 0; i < n; ++i) {
+    double* z = Z[i];
+    for (int j = 0; j < p; ++j) {
+      if (select && select[j] != 1) {
+        z[j] = 0.0;
+      } else if (!anyNonZero[static_cast<std::size_t>(i)]) {
+        // Empty community: 0 when some term had both factors present.
+        z[j] = anyPresent[static_cast<std::size_t>(i)] ? 0.0 : kMissingValue;
+      }
+    }
+  }
+  return true;
+}
+
 bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const double* const* B, double** Z,
                      const int* select, const int* weights, const int* flags, bool restrictWithin) {
   if (m != m2) return true;
@@ -138,6 +204,11 @@ bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const 
       }
     }
   }
+  bool complete = true;
+  for (int k = 0; k < m && complete; ++k)
+    for (int j = 0; j < p; ++j) complete = complete && IsPresent(B[k][j]);
+  if (complete && BlockedProduct(n, m, p, A, B, Z, select, mult)) return false;
+
   const int threads = std::max(1, std::min(omp_get_max_threads(), n));
   // Scratch per thread, allocated before the parallel region so that an
   // allocation failure surfaces on the calling thread; rows padded to whole
@@ -145,13 +216,11 @@ bool WeightedProduct(int n, int m, int m2, int p, const double* const* A, const 
   const int stride = (p + 7) / 8 * 8 + 8;
   Matrix<double> scratch(threads, 2 * stride);
   Matrix<double> Bz(m, p), Bin(m, p);
-  bool complete = true;
   for (int k = 0; k < m; ++k)
     for (int j = 0; j < p; ++j) {
       const bool present = IsPresent(B[k][j]);
       Bz[k][j] = present ? B[k][j] : 0.0;
       Bin[k][j] = present ? 1.0 : 0.0;
-      complete = complete && present;
     }
 #pragma omp parallel for schedule(static) num_threads(threads)
   for (int i = 0; i < n; ++i) {

@@ -162,6 +162,78 @@ TEST(WeightedProduct, SameBitsWithOneAndSeveralThreads) {
   }
 }
 
+// With many columns and every trait present the product is formed blocked
+// for the cache. It must give the bits of the row loop: with weights, the
+// product taken 25 columns at a time (row by row); with either flag rule, the
+// row loop's terms ((scale_k * col_j) * a_k) * B[k][j] added in order. Also an
+// empty and an all-missing community, a selection, several blocks of rows of
+// B, a partial last block of columns, one thread or two.
+TEST(WeightedProduct, BlockedFormGivesTheRowLoopBits) {
+  const int n = 37, m = 300, p = 75, part = 25;
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Matrix<double> A(n, m), B(m, p);
+  for (int i = 0; i < n; ++i)
+    for (int k = 0; k < m; ++k) {
+      const double x = u(gen);
+      A[i][k] = x < 0.6 ? 0.0 : (x > 0.99 ? -999.0 : x * 40.0);
+    }
+  for (int k = 0; k < m; ++k) A[3][k] = 0.0;     // empty: 0
+  for (int k = 0; k < m; ++k) A[5][k] = -999.0;  // nothing known: -999
+  for (int k = 0; k < m; ++k)
+    for (int j = 0; j < p; ++j) B[k][j] = (u(gen) - 0.3) * 10.0;
+  std::vector<int> weights(static_cast<size_t>(m), 1), flags(static_cast<size_t>(m), 1);
+  std::vector<int> select(static_cast<size_t>(p), 1);
+  for (int k = 0; k < m; k += 7) weights[static_cast<size_t>(k)] = k % 2 ? 0 : 3;
+  for (int k = 0; k < m; k += 5) flags[static_cast<size_t>(k)] = 0;
+  for (int j = 0; j < p; j += 11) select[static_cast<size_t>(j)] = 0;
+
+  Matrix<double> rows(n, p);
+  for (int j0 = 0; j0 < p; j0 += part) {
+    Matrix<double> Bj(m, part), Zj(n, part);
+    for (int k = 0; k < m; ++k)
+      for (int j = 0; j < part; ++j) Bj[k][j] = B[k][j0 + j];
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, part, A, Bj, Zj, select.data() + j0, weights.data());
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < part; ++j) rows[i][j0 + j] = Zj[i][j];
+  }
+  auto flagged = [&](bool restrict) {
+    Matrix<double> Z(n, p);
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < p; ++j) {
+        double z = 0.0;
+        for (int k = 0; k < m; ++k) {
+          const double a = A[i][k];
+          if (a == -999.0 || a == 0.0) continue;
+          const double fk = flags[static_cast<size_t>(k)], fj = flags[static_cast<size_t>(j)];
+          const double scale = restrict ? fk : 1.0;
+          const double col = restrict ? fj : (fk == 1 ? 1.0 : (fj == 1 ? 1.0 : 0.0));
+          const double term = ((scale * col) * a) * B[k][j];
+          z = z + term;
+        }
+        Z[i][j] = select[static_cast<size_t>(j)] != 1 ? 0.0 : (i == 5 ? -999.0 : z);
+      }
+    return Z;
+  };
+  const Matrix<double> within = flagged(true), across = flagged(false);
+  const int saved = omp_get_max_threads();
+  for (int threads : {1, 2}) {
+    omp_set_num_threads(threads);
+    Matrix<double> Zw(n, p), Zr(n, p), Za(n, p);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Zw, select.data(), weights.data());
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Zr, select.data(), flags.data(), true);
+    MatrixProdSelectMV_Adjust_Weight(n, m, m, p, A, B, Za, select.data(), flags.data(), false);
+    for (int i = 0; i < n; ++i) {
+      EXPECT_EQ(std::memcmp(Zw[i], rows[i], sizeof(double) * p), 0) << "weights, row " << i;
+      EXPECT_EQ(std::memcmp(Zr[i], within[i], sizeof(double) * p), 0) << "restricted flags, row " << i;
+      EXPECT_EQ(std::memcmp(Za[i], across[i], sizeof(double) * p), 0) << "flags, row " << i;
+    }
+    EXPECT_EQ(Zw[3][1], 0.0);
+    EXPECT_EQ(Zw[5][1], -999.0);
+  }
+  omp_set_num_threads(saved);
+}
+
 TEST(RaoEntropy, GiniSimpsonCases) {
   const Matrix<double> I2 = Identity(2);
   const Matrix<double> W = test::FromRows({{0.5, 0.5}, {1.0, 0.0}, {3.0, 3.0}});
