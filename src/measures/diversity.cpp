@@ -14,7 +14,7 @@
 namespace kalios {
 namespace {
 
-
+std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 // Pair multiplier of two OTUs from their flags (null flags count every OTU).
 inline int PairFlag(const int* flags, bool restrictWithin, int a, int b) {
@@ -275,6 +275,7 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
   }
   Matrix<double>& delta = deltaKept;
   Matrix<unsigned char>& known = knownKept;
+#pragma omp parallel for schedule(dynamic, 16)
   for (int a = 0; a < s; ++a)
     for (int b = a + 1; b < s; ++b) {
       const double r = R[a][b];
@@ -283,55 +284,98 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
       delta[a][b] = present ? PairFlag(flags, restrictWithin, a, b) * PairDelta(r, isDissimilarity, sqrtOpt) : 0.0;
     }
 
-  // Communities are independent: shared among the threads, each one's sums
-  // in a fixed order, so the result does not depend on their number. The
-  // scratch is allocated here, so that a failure surfaces on this thread.
-  const int threads = std::max(1, std::min(omp_get_max_threads(), n));
-  Matrix<int> idxOf(threads, s);
-  Matrix<double> propOf(threads, s);
-#pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
+  // The OTUs of each community with a non-zero abundance, and their shares;
+  // a community without a positive total (relative shares) gets 0. Kept per
+  // thread from call to call, like the tables.
+  thread_local std::vector<int> startKept, idxKept;
+  thread_local std::vector<double> propKept;
+  std::vector<int>& start = startKept;
+  std::vector<int>& idx = idxKept;
+  std::vector<double>& prop = propKept;
+  std::vector<char> skip(Z(n), 0);
+  std::vector<double> scale(Z(n), 1.0);
+  start.assign(Z(n) + 1, 0);
+#pragma omp parallel for schedule(static)
   for (int i = 0; i < n; ++i) {
-    int* idx = idxOf[omp_get_thread_num()];
-    double* prop = propOf[omp_get_thread_num()];
     const double* w = W[i];
-    double scale = 1.0;
     if (relative) {
       double sum = 0.0;
       for (int a = 0; a < s; ++a)
         if (IsPresent(w[a])) sum += w[a];
-      if (!(sum > 0.0)) {
-        Q[i] = 0.0;
-        continue;
-      }
-      scale = sum;
+      skip[Z(i)] = !(sum > 0.0);
+      scale[Z(i)] = sum;
     }
-    // Only OTUs present with a non-zero abundance contribute to any sum.
     int cnt = 0;
+    if (!skip[Z(i)])
+      for (int a = 0; a < s; ++a) cnt += IsPresent(w[a]) && w[a] != 0.0;
+    start[Z(i) + 1] = cnt;
+  }
+  for (int i = 0; i < n; ++i) start[Z(i) + 1] += start[Z(i)];
+  idx.resize(Z(start[Z(n)]));
+  prop.resize(idx.size());
+#pragma omp parallel for schedule(static)
+  for (int i = 0; i < n; ++i) {
+    if (skip[Z(i)]) continue;
+    const double* w = W[i];
+    std::size_t t = Z(start[Z(i)]);
     for (int a = 0; a < s; ++a) {
       const double x = w[a];
       if (!IsPresent(x) || x == 0.0) continue;
-      idx[cnt] = a;
-      prop[cnt] = relative ? x / scale : x;
-      ++cnt;
+      idx[t] = a;
+      prop[t++] = relative ? x / scale[Z(i)] : x;
     }
-    double q = 0.0, covered = 0.0, all = 0.0;
-    for (int u = 0; u < cnt; ++u) {
-      const int a = idx[u];
-      const double pa = prop[u];
-      const double* drow = delta[a];
-      const unsigned char* krow = known[a];
-      for (int v = u + 1; v < cnt; ++v) {
-        const int b = idx[v];
-        const double pab = pa * prop[v];
-        all += pab;
-        if (krow[b]) {
-          q += drow[b] * pab;
-          covered += pab;
+  }
+
+  // Pair (u, v) of a community reads row idx[u] of the tables: at thousands
+  // of OTUs the tables do not stay in the cache, and taken community by
+  // community every row would come from memory once per community. So the
+  // rows are taken in blocks that stay in the second-level cache while each
+  // community adds the pairs whose first OTU is in the block. A community's
+  // sums still run over its pairs in ascending order (u, then v), whatever
+  // the blocks and the number of threads.
+  const std::size_t rowBytes = Z(s) * (sizeof(double) + 1);
+  const int blockRows = static_cast<int>(std::clamp<std::size_t>((std::size_t{512} << 10) / rowBytes, 1, Z(s)));
+  std::vector<double> q(Z(n), 0.0), covered(Z(n), 0.0), all(Z(n), 0.0);
+  std::vector<int> cursor(start.begin(), start.end() - 1);
+#pragma omp parallel
+  {
+    for (int a0 = 0; a0 < s; a0 += blockRows) {
+      const int a1 = std::min(s, a0 + blockRows);
+#pragma omp for schedule(static) nowait
+      for (int i = 0; i < n; ++i) {
+        const int end = start[Z(i) + 1];
+        int u = cursor[Z(i)];
+        double qi = q[Z(i)], ci = covered[Z(i)], ai = all[Z(i)];
+        for (; u < end && idx[Z(u)] < a1; ++u) {
+          const int a = idx[Z(u)];
+          const double pa = prop[Z(u)];
+          const double* drow = delta[a];
+          const unsigned char* krow = known[a];
+          for (int v = u + 1; v < end; ++v) {
+            const int b = idx[Z(v)];
+            const double pab = pa * prop[Z(v)];
+            ai += pab;
+            if (krow[b]) {
+              qi += drow[b] * pab;
+              ci += pab;
+            }
+          }
         }
+        cursor[Z(i)] = u;
+        q[Z(i)] = qi;
+        covered[Z(i)] = ci;
+        all[Z(i)] = ai;
       }
     }
-    if (covered > 0.0 && all > 0.0) q *= all / covered;
-    Q[i] = 2.0 * q;
+  }
+  for (int i = 0; i < n; ++i) {
+    if (skip[Z(i)]) {
+      Q[i] = 0.0;
+      continue;
+    }
+    double qi = q[Z(i)];
+    if (covered[Z(i)] > 0.0 && all[Z(i)] > 0.0) qi *= all[Z(i)] / covered[Z(i)];
+    Q[i] = 2.0 * qi;
   }
   return true;
 }

@@ -6,12 +6,67 @@
 #include <cstddef>
 #include <vector>
 
+#include "measures/sparse_product_kernel.h"
 #include "numlib/matrix.h"
+#include "numlib/sparse_rows.h"
 
 namespace kalios {
 namespace {
 
+std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
+// Co-occurrence counts M = P'P of the presences P (X > 0) with the blocked
+// sparse product: whole numbers, so exactly the counts of the pair loop.
+void CooccurrenceCounts(int n, int s, const double* const* X, double** M) {
+  SparseRows byOtu;  // row a: the communities where OTU a is present
+  std::vector<int> count(Z(s) + 1, 0);
+  for (int c = 0; c < n; ++c)
+    for (int a = 0; a < s; ++a)
+      if (X[c][a] > 0.0) ++count[Z(a) + 1];
+  byOtu.start.assign(Z(s) + 1, 0);
+  for (int a = 0; a < s; ++a) byOtu.start[Z(a) + 1] = byOtu.start[Z(a)] + count[Z(a) + 1];
+  byOtu.idx.resize(Z(byOtu.start[Z(s)]));
+  byOtu.val.assign(byOtu.idx.size(), 1.0);
+  std::vector<int> next(byOtu.start.begin(), byOtu.start.end() - 1);
+  Matrix<double> P(n, s);
+  for (int c = 0; c < n; ++c)
+    for (int a = 0; a < s; ++a)
+      if (X[c][a] > 0.0) {
+        P[c][a] = 1.0;
+        byOtu.idx[Z(next[Z(a)]++)] = c;
+      }
+  BlockedSparseProduct(s, s, byOtu, P, M);
+}
+
+// A community's total over its present abundances; a zero total counts as
+// 1, so that its profile is all zeros.
+double ProfileTotal(int s, const double* w) {
+  double sum = 0.0;
+  for (int a = 0; a < s; ++a)
+    if (IsPresent(w[a])) sum += w[a];
+  return sum == 0.0 ? 1.0 : sum;
+}
+
+// A community's estimates y from the sums of its profile times M.
+void FinishBeals(int s, const double* w, double sum, bool includeOpt, double* y) {
+  if (includeOpt) {
+    // A community with no present value has no estimate at all.
+    bool anyPresent = false;
+    for (int a = 0; a < s && !anyPresent; ++a) anyPresent = IsPresent(w[a]);
+    if (!anyPresent)
+      for (int b = 0; b < s; ++b) y[b] = kMissingValue;
+    return;
+  }
+  for (int b = 0; b < s; ++b) {
+    if (!IsPresent(w[b])) continue;  // a missing target share leaves the estimate from the others
+    const double pb = w[b] / sum;
+    if (pb == 1.0) {
+      y[b] = 0.0;  // the only OTU of its community: nothing else to go by
+    } else {
+      y[b] /= (1.0 - pb);
+    }
+  }
+}
 
 }  // namespace
 
@@ -25,7 +80,9 @@ void ConditionalProb(int n, int s, const double* const* X, double** M, int mode,
   // communities in ascending order.
   std::vector<int> present(static_cast<std::size_t>(s));
   std::vector<int> positive(static_cast<std::size_t>(s));
-  if (mode == 0 || mode == 1 || mode == 2) {
+  if (mode == 0 && BlockedSparseProductAvailable()) {
+    CooccurrenceCounts(n, s, X, M);
+  } else if (mode == 0 || mode == 1 || mode == 2) {
     for (int c = 0; c < n; ++c) {
       const double* x = X[c];
       int np = 0, npos = 0;
@@ -100,6 +157,29 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
         for (int b = 0; b < s; ++b) M[a][b] = M[a][b] / (1.0 - M[a][b]);
   }
 
+  // Every community's profile times M: with many OTUs, one blocked product
+  // for all of them, each estimate summed in the same order as below.
+  constexpr int kFewOtus = 32;
+  if (s >= kFewOtus && BlockedSparseProductAvailable()) {
+    SparseRows profiles;
+    profiles.start.assign(1, 0);
+    for (int c = 0; c < n; ++c) {
+      const double sum = ProfileTotal(s, W[c]);
+      for (int a = 0; a < s; ++a) {
+        const double w = W[c][a];
+        if (IsPresent(w) && w != 0.0) {
+          profiles.idx.push_back(a);
+          profiles.val.push_back(w / sum);
+        }
+      }
+      profiles.start.push_back(static_cast<int>(profiles.idx.size()));
+    }
+    BlockedSparseProduct(n, s, profiles, M, Y);
+#pragma omp parallel for schedule(static)
+    for (int c = 0; c < n; ++c) FinishBeals(s, W[c], ProfileTotal(s, W[c]), includeOpt, Y[c]);
+    return;
+  }
+
   // Communities are independent: shared among the threads, each estimate
   // summed in the same order whatever their number. The scratch is allocated
   // here, so that a failure surfaces on this thread.
@@ -110,22 +190,12 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
   for (int c = 0; c < n; ++c) {
     double* prof = profOf[omp_get_thread_num()];
     int* nz = nzOf[omp_get_thread_num()];
-    // Community profile: abundances over their total (a zero total stays 1).
-    double sum = 0.0;
-    for (int a = 0; a < s; ++a)
-      if (IsPresent(W[c][a])) sum += W[c][a];
-    if (sum == 0.0) sum = 1.0;
+    const double sum = ProfileTotal(s, W[c]);
     int cnt = 0;
-    bool anyPresent = false;
     for (int a = 0; a < s; ++a) {
       const double w = W[c][a];
-      if (!IsPresent(w)) {
-        prof[a] = kMissingValue;
-        continue;
-      }
-      anyPresent = true;
-      prof[a] = w / sum;
-      if (w != 0.0) nz[cnt++] = a;
+      prof[a] = IsPresent(w) ? w / sum : kMissingValue;
+      if (IsPresent(w) && w != 0.0) nz[cnt++] = a;
     }
     double* y = Y[c];
     for (int b = 0; b < s; ++b) y[b] = 0.0;
@@ -137,21 +207,7 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
 #pragma omp simd
       for (int b = 0; b < s; ++b) y[b] += pa * m[b];
     }
-    if (includeOpt) {
-      // A community with no present value has no estimate at all.
-      if (!anyPresent)
-        for (int b = 0; b < s; ++b) y[b] = kMissingValue;
-      continue;
-    }
-    for (int b = 0; b < s; ++b) {
-      const double pb = prof[b];
-      if (pb == 1.0) {
-        y[b] = 0.0;  // the only OTU of its community: nothing else to go by
-      } else if (IsPresent(pb)) {
-        y[b] /= (1.0 - pb);
-      }
-      // A missing target share leaves the estimate from the others as it is.
-    }
+    FinishBeals(s, W[c], sum, includeOpt, y);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -247,6 +248,60 @@ TEST(RaoEntropy, GiniSimpsonCases) {
   EXPECT_EQ(RaoIndex_Weight(2, W[1], I2, false, false, nullptr, false), 0.0);
   const double empty[] = {0.0, 0.0};
   EXPECT_EQ(RaoIndex_Weight(2, empty, I2, false, false, nullptr, false), 0.0);
+}
+
+// With hundreds of OTUs the pair sums are taken a block of OTUs at a time:
+// each community must still add its pairs in ascending order, so every
+// entropy equals the plain pair loop's to the last bit, with missing
+// resemblances, relative shares (and a community without a positive total),
+// on one thread or two.
+TEST(RaoEntropy, BlocksOfOtusGiveThePairLoopBits) {
+  const int n = 23, s = 700;
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Matrix<double> W(n, s), D(s, s);
+  for (int i = 0; i < n; ++i)
+    for (int a = 0; a < s; ++a) {
+      const double x = u(gen);
+      W[i][a] = x < 0.7 ? 0.0 : (x > 0.995 ? -999.0 : x * 8.0);
+    }
+  for (int a = 0; a < s; ++a) W[2][a] = 0.0;
+  for (int a = 0; a < s; ++a)
+    for (int b = a + 1; b < s; ++b) D[a][b] = u(gen) < 0.02 ? -999.0 : u(gen);
+  for (const bool relative : {false, true}) {
+    std::vector<double> expect(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      double total = 0.0;
+      for (int a = 0; a < s; ++a)
+        if (W[i][a] != -999.0) total += W[i][a];
+      if (relative && !(total > 0.0)) continue;
+      std::vector<int> at;
+      std::vector<double> share;
+      for (int a = 0; a < s; ++a)
+        if (W[i][a] != -999.0 && W[i][a] != 0.0) at.push_back(a), share.push_back(relative ? W[i][a] / total : W[i][a]);
+      double q = 0.0, covered = 0.0, all = 0.0;
+      for (size_t x = 0; x < at.size(); ++x)
+        for (size_t y = x + 1; y < at.size(); ++y) {
+          const double pab = share[x] * share[y];
+          all += pab;
+          const double d = D[at[x]][at[y]];
+          if (d == -999.0) continue;
+          const double term = std::sqrt(d) * pab;
+          q = q + term;
+          covered += pab;
+        }
+      if (covered > 0.0 && all > 0.0) q *= all / covered;
+      expect[static_cast<size_t>(i)] = 2.0 * q;
+    }
+    const int saved = omp_get_max_threads();
+    for (int threads : {1, 2}) {
+      omp_set_num_threads(threads);
+      std::vector<double> Q(static_cast<size_t>(n), -1.0);
+      RaoIndex_Weight_Matrix(n, s, W, D, Q.data(), true, true, nullptr, false, relative);
+      for (int i = 0; i < n; ++i) EXPECT_EQ(Q[static_cast<size_t>(i)], expect[static_cast<size_t>(i)]) << "community " << i;
+    }
+    omp_set_num_threads(saved);
+  }
 }
 
 TEST(RaoEntropy, SquareRootMissingResemblancesAndFlags) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,70 @@ TEST(BealsSmoothing, TargetExcluded) {
   Matrix<double> Ym(2, 3);
   BealsSmoothing(2, 3, Wm, Wm, Ym, true, 0, false);
   EXPECT_EQ(Ym[1][0], -999.0);
+}
+
+// With many OTUs the co-occurrences and the estimates are formed by blocked
+// products; the counts must equal those of the pair loop and every estimate
+// the sum of its terms in ascending order of the OTUs, to the last bit: with
+// zeros, missing values, a lone OTU and a community without any value.
+TEST(BealsSmoothing, ManyOtusGiveThePairLoopBits) {
+  const int n = 40, s = 70;
+  std::mt19937 gen(3);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  Matrix<double> W(n, s);
+  for (int c = 0; c < n; ++c)
+    for (int a = 0; a < s; ++a) {
+      const double x = u(gen);
+      W[c][a] = x < 0.55 ? 0.0 : (x > 0.98 ? -999.0 : std::floor(x * 20.0));
+    }
+  for (int a = 0; a < s; ++a) W[4][a] = a == 9 ? 3.0 : 0.0;  // a lone OTU
+  for (int a = 0; a < s; ++a) W[7][a] = -999.0;             // nothing known
+
+  Matrix<double> count(s, s);
+  for (int c = 0; c < n; ++c)
+    for (int a = 0; a < s; ++a)
+      for (int b = 0; b < s; ++b)
+        if (W[c][a] > 0.0 && W[c][b] > 0.0) count[a][b] += 1.0;
+  Matrix<double> expectM(s, s);
+  for (int a = 0; a < s; ++a)
+    for (int b = 0; b < s; ++b) expectM[a][b] = b == a ? 1.0 : (count[a][a] > 0 ? count[a][b] / count[a][a] : 0.0);
+  Matrix<double> M(s, s);
+  ConditionalProb(n, s, W, M, 0);
+  for (int a = 0; a < s; ++a) EXPECT_EQ(std::memcmp(M[a], expectM[a], sizeof(double) * s), 0) << "row " << a;
+
+  for (const bool include : {true, false}) {
+    SCOPED_TRACE(include ? "target included" : "target excluded");
+    Matrix<double> Mb = expectM;
+    if (!include)
+      for (int b = 0; b < s; ++b) Mb[b][b] = 0.0;
+    Matrix<double> expectY(n, s), Y(n, s);
+    for (int c = 0; c < n; ++c) {
+      double sum = 0.0;
+      bool any = false;
+      for (int a = 0; a < s; ++a)
+        if (W[c][a] != -999.0) sum += W[c][a], any = true;
+      if (sum == 0.0) sum = 1.0;
+      for (int b = 0; b < s; ++b) {
+        double y = 0.0;
+        for (int a = 0; a < s; ++a)
+          if (W[c][a] != -999.0 && W[c][a] != 0.0) {
+            const double term = (W[c][a] / sum) * Mb[a][b];
+            y = y + term;
+          }
+        if (include) {
+          expectY[c][b] = any ? y : -999.0;
+        } else if (W[c][b] == -999.0) {
+          expectY[c][b] = y;
+        } else {
+          const double pb = W[c][b] / sum;
+          expectY[c][b] = pb == 1.0 ? 0.0 : y / (1.0 - pb);
+        }
+      }
+    }
+    BealsSmoothing(n, s, W, W, Y, include, 0, false);
+    for (int c = 0; c < n; ++c) EXPECT_EQ(std::memcmp(Y[c], expectY[c], sizeof(double) * s), 0) << "community " << c;
+    EXPECT_EQ(Y[7][0], include ? -999.0 : 0.0);
+  }
 }
 
 TEST(NNCRD, TiedNeighboursAreAveraged) {
