@@ -4,8 +4,10 @@
 // rows of pointers (T**), and rows are exchanged by swapping pointers.
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -86,7 +88,7 @@ class Matrix {
     if (cols < 0) cols = 0;
     try {
       const std::size_t n = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
-      block_.reset(n ? new T[n]() : nullptr);
+      block_.reset(n ? NewBlock(n) : nullptr);
       rowp_.reset(new T*[static_cast<std::size_t>(rows)]);
     } catch (const std::bad_alloc&) {
       Abort(kAbortOutOfMemory);
@@ -96,9 +98,33 @@ class Matrix {
     for (int i = 0; i < rows; ++i) rowp_[i] = block_.get() + static_cast<std::size_t>(i) * cols;
   }
 
+  // Plain numbers come zeroed from calloc: memory fresh from the system is
+  // zero already and is not written again, so a matrix that is only partly
+  // used (or not at all) costs only the pages it touches. At thousands of
+  // communities each matrix is tens of megabytes, and on virtual machines a
+  // first touch costs a page fault.
+  static constexpr bool kPlain = std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>;
+  static T* NewBlock(std::size_t n) {
+    if constexpr (kPlain) {
+      void* p = std::calloc(n, sizeof(T));
+      if (p == nullptr) throw std::bad_alloc();
+      return static_cast<T*>(p);
+    } else {
+      return new T[n]();
+    }
+  }
+  struct BlockDelete {
+    void operator()(T* p) const {
+      if constexpr (kPlain)
+        std::free(p);
+      else
+        delete[] p;
+    }
+  };
+
   int rows_ = 0;
   int cols_ = 0;
-  std::unique_ptr<T[]> block_;
+  std::unique_ptr<T[], BlockDelete> block_;
   std::unique_ptr<T*[]> rowp_;
 };
 

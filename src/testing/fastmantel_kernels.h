@@ -16,20 +16,6 @@ inline std::size_t Z(int v) { return static_cast<std::size_t>(v); }
 
 bool HasAvx512();
 
-// The strict upper triangle of a resemblance matrix, row by row, with what
-// centres it as the Mantel statistic does: value k is read as
-// (c[k] - lead) - mean, so the statistic of two packed matrices is one dot
-// product. The values themselves are not rewritten: at thousands of
-// communities each triangle is megabytes, and a pass that only subtracts
-// would cost as much as the dot product.
-struct Packed {
-  const double* const* D = nullptr;
-  std::vector<double> c;
-  double lead = 0.0, mean = 0.0;
-  double ss = 0.0, raw = 0.0;
-  bool ok = false;
-};
-
 // Sums over k < m of the centred values of x times those of y, in sixteen
 // interleaved partial sums, in a fixed order for a given m.
 double Dot16(std::size_t m, const Packed& x, const Packed& y);

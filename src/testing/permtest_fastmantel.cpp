@@ -61,17 +61,11 @@ class FastMantelWorker : public NullWorker {
     qb_.resize(Z(n) * kLanes);
     full_ = in.opt_MatrixCorr != 'm';
     if (!full_) {
-      // Slots 0-3 the null DT, DX, DR, DV; then the fixed matrices.
+      // The null DT, DX, DR, DV; the fixed matrices are packed once for all
+      // workers. A fixed matrix with pairs left out goes to the general
+      // statistic, which reads the whole null matrices.
       packs_.resize(4);
-      using CD = const double* const*;
-      for (CD D : std::initializer_list<CD>{in.DE, in.DY, sh.obs->DT, sh.obs->DX, sh.obs->DR, sh.obs->DV}) {
-        if (D == nullptr) continue;
-        packs_.emplace_back();
-        Pack(n, D, packs_.back());
-        // A fixed matrix with pairs left out goes to the general statistic,
-        // which reads the whole null matrices.
-        full_ = full_ || !packs_.back().ok;
-      }
+      full_ = sh.fixedIncomplete;
       mantelFn_ = [this, n](const double* const* A, const double* const* B) {
         const Packed* pa = Find(A);
         const Packed* pb = Find(B);
@@ -469,6 +463,8 @@ class FastMantelWorker : public NullWorker {
   const Packed* Find(const double* const* D) const {
     for (const Packed& p : packs_)
       if (p.D == D) return p.ok ? &p : nullptr;
+    for (const Packed& p : sh_.fixed)
+      if (p.D == D) return p.ok ? &p : nullptr;
     return nullptr;
   }
 
@@ -626,6 +622,19 @@ FastMantelShared::FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& i
       for (int j = 0; j < n; ++j)
         if (j != i && input.DE[i][j] == input.DE[i][nearest]) nnIdx.push_back(j);
     nnStart[Z(i) + 1] = static_cast<int>(nnIdx.size());
+  }
+  // The fixed matrices of the Mantel statistics, packed once: at thousands of
+  // communities each is tens of megabytes, which every worker would
+  // otherwise pack and hold again.
+  if (input.opt_MatrixCorr == 'm') {
+    using CD = const double* const*;
+    std::vector<CD> fixedD;
+    for (CD D : std::initializer_list<CD>{input.DE, input.DY, observed.DT, observed.DX, observed.DR, observed.DV})
+      if (D != nullptr) fixedD.push_back(D);
+    fixed.resize(fixedD.size());
+#pragma omp parallel for schedule(dynamic, 1)
+    for (std::size_t f = 0; f < fixedD.size(); ++f) Pack(n, fixedD[f], fixed[f]);
+    for (const Packed& p : fixed) fixedIncomplete = fixedIncomplete || !p.ok;
   }
 }
 

@@ -52,6 +52,24 @@ struct PanelMatrix {
 };
 
 // The data the fast workers share, computed once.
+namespace fastmantel {
+
+// The strict upper triangle of a resemblance matrix, row by row, with what
+// centres it as the Mantel statistic does: value k is read as
+// (c[k] - lead) - mean, so the statistic of two packed matrices is one dot
+// product. The values themselves are not rewritten: at thousands of
+// communities each triangle is megabytes, and a pass that only subtracts
+// would cost as much as the dot product.
+struct Packed {
+  const double* const* D = nullptr;
+  std::vector<double> c;
+  double lead = 0.0, mean = 0.0;
+  double ss = 0.0, raw = 0.0;
+  bool ok = false;
+};
+
+}  // namespace fastmantel
+
 struct FastMantelShared {
   const PermTest_FunctionalPhyl_Correl_Input* in = nullptr;
   const FunctionalPhyl_Stats_Lib_Input* obs = nullptr;
@@ -76,6 +94,10 @@ struct FastMantelShared {
   // The nearest neighbours on E of community c (ties included), ascending:
   // nnIdx[k] for k in [nnStart[c], nnStart[c + 1]).
   std::vector<int> nnStart, nnIdx;
+  // With Mantel statistics: DE, DY and the observed DT, DX, DR, DV packed
+  // (read by every worker), and whether one of them left pairs out.
+  std::vector<fastmantel::Packed> fixed;
+  bool fixedIncomplete = false;
 
   FastMantelShared(const PermTest_FunctionalPhyl_Correl_Input& input, const FunctionalPhyl_Stats_Lib_Input& observed,
                    bool separate);
