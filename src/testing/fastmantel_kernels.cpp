@@ -327,6 +327,14 @@ void Pack(int n, const double* const* D, Packed& p) {
   Centre(p);
 }
 
+// out[j] = |v - xs[j]| for j < m: exact, whatever the vector width.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AbsDifferencesRow(int m, double v,
+                                                                                   const double* __restrict xs,
+                                                                                   double* __restrict out) {
+#pragma omp simd
+  for (int j = 0; j < m; ++j) out[j] = std::fabs(v - xs[j]);
+}
+
 // The absolute differences of the n values of v, packed as their resemblance
 // matrix would be.
 void PackAbsDifferences(int n, const double* const* col, const double* const* id, Packed& p) {
@@ -337,9 +345,8 @@ void PackAbsDifferences(int n, const double* const* col, const double* const* id
   for (int i = 0; i < n; ++i) x[Z(i)] = col[i][0];
   double* out = p.c.data();
   for (int i = 0; i < n; ++i) {
-    const double v = x[Z(i)];
-    const double* xs = x.data();
-    for (int j = i + 1; j < n; ++j) *out++ = std::fabs(v - xs[j]);
+    AbsDifferencesRow(n - i - 1, x[Z(i)], x.data() + i + 1, out);
+    out += n - i - 1;
   }
   Centre(p);
 }
