@@ -72,8 +72,14 @@ struct ReportedOrdinations {
   CommunityOrdination Y, X, P;
 };
 
-// Principal coordinates of Y, X and P with their correlation tables; X is the
-// observed fuzzy X or Xcrisp, Tall the community means over all traits.
-ReportedOrdinations WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall);
+// Principal coordinates of Y, X (its resemblances by reseOpt) and, with a
+// phylogeny, P, with the scores of the first `vectors` axes; X is the
+// observed fuzzy X or Xcrisp.
+ReportedOrdinations OrdinateCompositions(const ScalingUpState& st, const double* const* X, int reseOpt,
+                                         int vectors);
+// Their section of the report, with the correlation tables; Tall holds the
+// community means over all traits. Nothing when they were not computed.
+void WriteOrdinationsSection(const ReportContext& c, const ReportedOrdinations& ords, const double* const* X,
+                             const double* const* Tall);
 
 }  // namespace kalios

@@ -230,31 +230,33 @@ void WriteDiversitySection(const ReportContext& c) {
   }
 }
 
-ReportedOrdinations WriteOrdinationsSection(const ReportContext& c, const double* const* X, const double* const* Tall) {
-  const App& app = c.app;
-  const ScalingUpState& st = c.st;
+ReportedOrdinations OrdinateCompositions(const ScalingUpState& st, const double* const* X, int reseOpt,
+                                         int vectors) {
   ReportedOrdinations out;
-  if (app.opts.opt_ro != 1) return out;
   const int n = st.n;
-  const int vectors = app.prefs.maxComponents;
   Matrix<double> DX(n, n);
-  NominalReseNonHier(n, st.k, X, DX, app.opts.rese_opt);
+  NominalReseNonHier(n, st.k, X, DX, reseOpt);
   out.hasP = st.phylogeny;
   // Each ordination is a full eigen-decomposition, a tenth of a second at 400
   // communities and seconds at thousands, and none needs another: they run
-  // side by side, one per thread, and are written in their order afterwards.
+  // side by side, one per thread.
   const double* const* sources[3] = {st.DY, DX, st.DP};
   CommunityOrdination* targets[3] = {&out.Y, &out.X, &out.P};
   const int count = out.hasP ? 3 : 2;
 #pragma omp parallel for schedule(dynamic, 1)
   for (int k = 0; k < count; ++k) *targets[k] = OrdinateCommunities(n, sources[k], vectors);
-
-  const int aY = std::min(out.Y.axes, vectors);
-  WriteOneOrdination(c, kTextsY, out.Y, st.Y, st.s, Tall, nullptr, 0);
-  WriteOneOrdination(c, kTextsX, out.X, X, st.k, Tall, &out.Y, aY);
-  if (out.hasP) WriteOneOrdination(c, kTextsP, out.P, st.P, st.nTaxa, Tall, &out.Y, aY);
   out.computed = true;
   return out;
+}
+
+void WriteOrdinationsSection(const ReportContext& c, const ReportedOrdinations& ords, const double* const* X,
+                             const double* const* Tall) {
+  const ScalingUpState& st = c.st;
+  if (!ords.computed) return;
+  const int aY = std::min(ords.Y.axes, c.app.prefs.maxComponents);
+  WriteOneOrdination(c, kTextsY, ords.Y, st.Y, st.s, Tall, nullptr, 0);
+  WriteOneOrdination(c, kTextsX, ords.X, X, st.k, Tall, &ords.Y, aY);
+  if (ords.hasP) WriteOneOrdination(c, kTextsP, ords.P, st.P, st.nTaxa, Tall, &ords.Y, aY);
 }
 
 }  // namespace kalios

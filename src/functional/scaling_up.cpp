@@ -324,7 +324,9 @@ void PFTs_ScalingUp(App& app) {
   ReportedOrdinations ords;
   if (o.opt_ro == 1) {
     ComputeCommunityMeans(ds, nullptr, st);
-    ords = WriteOrdinationsSection(report, o.fuzzy == 3 ? st.X : st.Xcrisp, st.T);
+    const double* const* X = o.fuzzy == 3 ? st.X : st.Xcrisp;
+    ords = OrdinateCompositions(st, X, o.rese_opt, pr.maxComponents);
+    WriteOrdinationsSection(report, ords, X, st.T);
     const int axes = app.prefs.maxComponents;
     AddOrdinationScores(ords.Y, axes, "Y_PCo", tables.communities);
     AddOrdinationScores(ords.X, axes, "X_PCo", tables.communities);
