@@ -1,10 +1,14 @@
 #include "session/formda.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <system_error>
 
 #include "session/item_reader.h"
 #include "session/safe_write.h"
@@ -32,10 +36,15 @@ void WriteInts(AtomicTextFile& f, const std::vector<int>& values, int n) {
 }
 
 void WriteRows(AtomicTextFile& f, int rows, int cols, const double* const* m) {
+  std::string line;
   for (int i = 0; i < rows; ++i) {
-    std::string line;
-    for (int j = 0; j < cols; ++j) line += RoundTripText(m[i][j]) + "\t";
-    f.Write(line + "\n");
+    line.clear();
+    for (int j = 0; j < cols; ++j) {
+      line += RoundTripText(m[i][j]);
+      line += '\t';
+    }
+    line += '\n';
+    f.Write(line);
   }
 }
 
@@ -71,10 +80,22 @@ double CodedState(ItemReader& r, const std::string& code, int trait, int nch) {
 }  // namespace
 
 std::string RoundTripText(double x) {
-  std::string text = Format("%.6g", x);
-  for (int digits = 7; digits <= 17 && std::strtod(text.c_str(), nullptr) != x; ++digits)
-    text = Format("%.*g", digits, x);
-  return text;
+  if (!std::isfinite(x)) {
+    std::string text = Format("%.6g", x);
+    for (int digits = 7; digits <= 17 && std::strtod(text.c_str(), nullptr) != x; ++digits)
+      text = Format("%.*g", digits, x);
+    return text;
+  }
+  // std::to_chars spells "%.*g" as printf does, and a session file holds
+  // millions of values at thousands of communities.
+  char buf[64];
+  for (int digits = 6;; ++digits) {
+    char* end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits).ptr;
+    double back = 0.0;
+    const auto read = std::from_chars(buf, end, back);
+    if (read.ec != std::errc()) back = std::strtod(std::string(buf, end).c_str(), nullptr);
+    if (back == x || digits == 17) return std::string(buf, end);
+  }
 }
 
 void WriteFormda(Console& con, const DataSet& ds, int n, const std::string& path,

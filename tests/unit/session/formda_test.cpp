@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
 #include <sstream>
 
 #include "support/compare.h"
@@ -210,6 +214,24 @@ TEST(Formda, ValuesOfMoreThanSixDigitsAreStoredExactly) {
     EXPECT_EQ(RoundTripText(x), Format("%.6g", x));
   EXPECT_EQ(RoundTripText(1234567), "1234567");
   EXPECT_EQ(RoundTripText(0.1 + 0.2), "0.30000000000000004");
+  // Always the shortest "%.*g" text from 6 digits on that reads back as the
+  // value, as printf spells it: stored files keep their text.
+  auto byPrintf = [](double x) {
+    std::string text = Format("%.6g", x);
+    for (int digits = 7; digits <= 17 && std::strtod(text.c_str(), nullptr) != x; ++digits)
+      text = Format("%.*g", digits, x);
+    return text;
+  };
+  std::mt19937_64 gen(9);
+  for (int i = 0; i < 20000; ++i) {
+    std::uint64_t bits = gen();
+    double x = 0.0;
+    std::memcpy(&x, &bits, sizeof x);
+    if (i % 2) x = static_cast<double>(gen() % 100000000) / std::pow(10.0, static_cast<double>(gen() % 12));
+    EXPECT_EQ(RoundTripText(x), byPrintf(x)) << i;
+  }
+  for (double x : {5e-324, 2.2250738585072014e-308, 1.7976931348623157e308, -0.0, std::nan(""), HUGE_VAL})
+    EXPECT_EQ(RoundTripText(x), byPrintf(x));
 }
 
 TEST(Formda, OldestLayoutWithTwoCharacterTraitCodes) {
