@@ -120,35 +120,22 @@ void WeightedProductRow(int m, int p, const double* a, const double* const* B, c
 // B. False, with nothing done, where that rewriting would not give the same
 // bits (a multiplier other than 0 or 1, a term factor that is not finite) or
 // the processor lacks the vectors; the row loop then does the work.
-bool BlockedProduct(int n, int m, int p, const double* const* A, const double* const* B, double** Z,
+bool BlockedProduct(int n, int m, int p, const double* const* A, const double* const* B, double** prod,
                     const int* select, const Multipliers& mult) {
   constexpr int kFewColumns = 32;  // below this the row loop is as fast
   if (p < kFewColumns || !BlockedSparseProductAvailable()) return false;
   SparseRows terms;
-  terms.start.assign(1, 0);
-  std::vector<char> anyNonZero(static_cast<std::size_t>(n), 0), anyPresent(static_cast<std::size_t>(n), 0);
-  for (int i = 0; i < n; ++i) {
-    for (int k = 0; k < m; ++k) {
-      const double ak = A[i][k];
-      if (!IsPresent(ak)) continue;
-      anyPresent[static_cast<std::size_t>(i)] = 1;
-      if (ak == 0.0) continue;
-      anyNonZero[static_cast<std::size_t>(i)] = 1;
-      const double f = mult.scale[static_cast<std::size_t>(k)] * ak;
-      if (!std::isfinite(f)) return false;
-      terms.idx.push_back(k);
-      terms.val.push_back(f);
-    }
-    terms.start.push_back(static_cast<int>(terms.idx.size()));
-  }
+  terms.FromPresent(n, m, A, [&](int, int k, double ak) { return mult.scale[Z(k)] * ak; });
+  for (double f : terms.val)
+    if (!std::isfinite(f)) return false;
   bool anyColumnRule = false;
-  for (int k = 0; k < m; ++k) anyColumnRule = anyColumnRule || mult.col[static_cast<std::size_t>(k)] != nullptr;
+  for (int k = 0; k < m; ++k) anyColumnRule = anyColumnRule || mult.col[Z(k)] != nullptr;
   Matrix<double> masked;
   const double* const* M = B;
   if (anyColumnRule) {
     masked.Resize(m, p);
     for (int k = 0; k < m; ++k) {
-      const double* col = mult.col[static_cast<std::size_t>(k)];
+      const double* col = mult.col[Z(k)];
       for (int j = 0; j < p; ++j) {
         if (col == nullptr || col[j] == 1.0) {
           masked[k][j] = B[k][j];
@@ -161,15 +148,18 @@ bool BlockedProduct(int n, int m, int p, const double* const* A, const double* c
     }
     M = masked;
   }
-  BlockedSparseProduct(n, p, terms, M, Z);
+  BlockedSparseProduct(n, p, terms, M, prod);
   for (int i = 0; i < n; ++i) {
-    double* z = Z[i];
+    const bool anyNonZero = terms.start[Z(i) + 1] > terms.start[Z(i)];
+    // Empty community: 0 when some term had both factors present.
+    bool anyPresent = anyNonZero;
+    for (int k = 0; k < m && !anyPresent; ++k) anyPresent = IsPresent(A[i][k]);
+    double* z = prod[i];
     for (int j = 0; j < p; ++j) {
       if (select && select[j] != 1) {
         z[j] = 0.0;
-      } else if (!anyNonZero[static_cast<std::size_t>(i)]) {
-        // Empty community: 0 when some term had both factors present.
-        z[j] = anyPresent[static_cast<std::size_t>(i)] ? 0.0 : kMissingValue;
+      } else if (!anyNonZero) {
+        z[j] = anyPresent ? 0.0 : kMissingValue;
       }
     }
   }
@@ -287,44 +277,23 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
   // The OTUs of each community with a non-zero abundance, and their shares;
   // a community without a positive total (relative shares) gets 0. Kept per
   // thread from call to call, like the tables.
-  thread_local std::vector<int> startKept, idxKept;
-  thread_local std::vector<double> propKept;
-  std::vector<int>& start = startKept;
-  std::vector<int>& idx = idxKept;
-  std::vector<double>& prop = propKept;
   std::vector<char> skip(Z(n), 0);
   std::vector<double> scale(Z(n), 1.0);
-  start.assign(Z(n) + 1, 0);
+  if (relative)
 #pragma omp parallel for schedule(static)
-  for (int i = 0; i < n; ++i) {
-    const double* w = W[i];
-    if (relative) {
+    for (int i = 0; i < n; ++i) {
       double sum = 0.0;
       for (int a = 0; a < s; ++a)
-        if (IsPresent(w[a])) sum += w[a];
+        if (IsPresent(W[i][a])) sum += W[i][a];
       skip[Z(i)] = !(sum > 0.0);
       scale[Z(i)] = sum;
     }
-    int cnt = 0;
-    if (!skip[Z(i)])
-      for (int a = 0; a < s; ++a) cnt += IsPresent(w[a]) && w[a] != 0.0;
-    start[Z(i) + 1] = cnt;
-  }
-  for (int i = 0; i < n; ++i) start[Z(i) + 1] += start[Z(i)];
-  idx.resize(Z(start[Z(n)]));
-  prop.resize(idx.size());
-#pragma omp parallel for schedule(static)
-  for (int i = 0; i < n; ++i) {
-    if (skip[Z(i)]) continue;
-    const double* w = W[i];
-    std::size_t t = Z(start[Z(i)]);
-    for (int a = 0; a < s; ++a) {
-      const double x = w[a];
-      if (!IsPresent(x) || x == 0.0) continue;
-      idx[t] = a;
-      prop[t++] = relative ? x / scale[Z(i)] : x;
-    }
-  }
+  thread_local SparseRows sharesKept;
+  SparseRows& shares = sharesKept;
+  shares.FromPresent(n, s, W, [&](int i, int, double x) { return relative && !skip[Z(i)] ? x / scale[Z(i)] : x; });
+  const std::vector<int>& start = shares.start;
+  const std::vector<int>& idx = shares.idx;
+  const std::vector<double>& prop = shares.val;
 
   // Pair (u, v) of a community reads row idx[u] of the tables: at thousands
   // of OTUs the tables do not stay in the cache, and taken community by
@@ -337,6 +306,8 @@ bool RaoIndex_Weight_Matrix(int n, int s, const double* const* W, const double* 
   const int blockRows = static_cast<int>(std::clamp<std::size_t>((std::size_t{512} << 10) / rowBytes, 1, Z(s)));
   std::vector<double> q(Z(n), 0.0), covered(Z(n), 0.0), all(Z(n), 0.0);
   std::vector<int> cursor(start.begin(), start.end() - 1);
+  for (int i = 0; i < n; ++i)
+    if (skip[Z(i)]) cursor[Z(i)] = start[Z(i) + 1];  // no pairs
 #pragma omp parallel
   {
     for (int a0 = 0; a0 < s; a0 += blockRows) {

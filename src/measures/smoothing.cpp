@@ -161,22 +161,13 @@ void BealsSmoothing(int n, int s, const double* const* W, const double* const* X
   // for all of them, each estimate summed in the same order as below.
   constexpr int kFewOtus = 32;
   if (s >= kFewOtus && BlockedSparseProductAvailable()) {
+    std::vector<double> total(Z(n));
+    for (int c = 0; c < n; ++c) total[Z(c)] = ProfileTotal(s, W[c]);
     SparseRows profiles;
-    profiles.start.assign(1, 0);
-    for (int c = 0; c < n; ++c) {
-      const double sum = ProfileTotal(s, W[c]);
-      for (int a = 0; a < s; ++a) {
-        const double w = W[c][a];
-        if (IsPresent(w) && w != 0.0) {
-          profiles.idx.push_back(a);
-          profiles.val.push_back(w / sum);
-        }
-      }
-      profiles.start.push_back(static_cast<int>(profiles.idx.size()));
-    }
+    profiles.FromPresent(n, s, W, [&](int c, int, double w) { return w / total[Z(c)]; });
     BlockedSparseProduct(n, s, profiles, M, Y);
 #pragma omp parallel for schedule(static)
-    for (int c = 0; c < n; ++c) FinishBeals(s, W[c], ProfileTotal(s, W[c]), includeOpt, Y[c]);
+    for (int c = 0; c < n; ++c) FinishBeals(s, W[c], total[Z(c)], includeOpt, Y[c]);
     return;
   }
 
