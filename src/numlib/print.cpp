@@ -19,19 +19,13 @@ namespace {
 // file holds millions of values at thousands of communities; values that are
 // not finite go through printf for its spelling of them.
 void AppendG(std::string& out, double v, int digits, char sep) {
-  char buf[64];
   if (digits < 0) digits = 6;  // printf takes a negative precision as none
-  int len = 0;
-  if (std::isfinite(v) && digits <= 40) {
-    len = static_cast<int>(std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits).ptr - buf);
+  if (std::isfinite(v) && digits <= 40) {  // at most 47 characters
+    char buf[64];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits).ptr);
   } else {
-    len = std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    if (len < 0 || len >= static_cast<int>(sizeof buf)) {
-      out += Format("%.*g", digits, v);
-      len = 0;
-    }
+    out += Format("%.*g", digits, v);
   }
-  out.append(buf, static_cast<std::size_t>(len));
   out += sep;
 }
 

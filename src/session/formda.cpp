@@ -80,12 +80,7 @@ double CodedState(ItemReader& r, const std::string& code, int trait, int nch) {
 }  // namespace
 
 std::string RoundTripText(double x) {
-  if (!std::isfinite(x)) {
-    std::string text = Format("%.6g", x);
-    for (int digits = 7; digits <= 17 && std::strtod(text.c_str(), nullptr) != x; ++digits)
-      text = Format("%.*g", digits, x);
-    return text;
-  }
+  if (!std::isfinite(x)) return Format("%g", x);  // spelled alike at any precision
   // std::to_chars spells "%.*g" as printf does, and a session file holds
   // millions of values at thousands of communities.
   char buf[64];
